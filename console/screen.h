@@ -1,0 +1,16 @@
+// The four drawing routines of the console. None of them opens or closes a context.
+#pragma once
+
+#include "console/console_state.h"
+#include "sequencer/machine_state.h"
+#include "sequencer/program_store.h"
+#include "sequencer/run_control.h"
+
+namespace kt57 {
+
+void drawHeader(ConsoleState& console, const ProgramStore& store, const RunControl& run);
+void drawLoopCounter(ConsoleState& console, const MachineState& machine);
+void drawStatusRow(ConsoleState& console, const ProgramStore& store, const RunControl& run);
+void drawListing(ConsoleState& console, const ProgramStore& store, const RunControl& run);
+
+}  // namespace kt57

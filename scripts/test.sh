@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Everything CI checks: installs what is missing, builds with warnings as errors, runs the tests.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT57_WERROR=ON
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+for extra in scripts/test-win32.sh scripts/test-sanitizers.sh scripts/test-fuzz.sh; do
+  if [ -f "$extra" ]; then
+    echo "== $extra"
+    bash "$extra"
+  fi
+done
+echo "All tests passed."

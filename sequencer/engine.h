@@ -1,0 +1,10 @@
+// The execution engine: one tick of timer 1.
+#pragma once
+
+#include "sequencer/sequencer.h"
+
+namespace kt57 {
+
+void timerTick(Sequencer& sequencer);
+
+}  // namespace kt57

@@ -1,0 +1,28 @@
+// The application logic every platform shell shares: start-up, the window procedure's handling
+// of each message, repaint, the end-program command and destruction. A shell only turns its
+// events into calls of these and provides the services.
+#pragma once
+#include <cstdint>
+
+#include "device/blocking_wait.h"
+#include "sequencer/sequencer.h"
+#include "shell/main_window.h"
+#include "shell/shell_state.h"
+
+namespace kt57 {
+
+struct Application {
+    Sequencer sequencer;
+    ShellState shell;
+    MainWindow* window = nullptr;  // platform service
+    BlockingWait* wait = nullptr;  // platform service: start-up's waits
+    const char* directory = ".";   // where KT57Data.txt and KT57Mode.txt live
+};
+
+// 1 when the message loop is to run, 0 when the window could not be created.
+int startUp(Application& app);
+// Handles one message of the main window (after a shell's BeginPaint/EndPaint for a paint).
+// x and y of a click are the low and high 16 bits of lParam, as on Windows.
+void handleWindowMessage(Application& app, uint32_t message, uint64_t wParam, int64_t lParam);
+
+}  // namespace kt57

@@ -1,0 +1,20 @@
+// KT57Mode.txt: the start-up run mode, the detail view and the board's serial number.
+#pragma once
+
+#include "console/console_state.h"
+#include "device/device_link.h"
+#include "sequencer/run_control.h"
+#include "sequencer/run_observer.h"
+#include "shell/shell_state.h"
+
+namespace kt57 {
+
+constexpr const char* modeFileName = "KT57Mode.txt";
+
+void readModeFile(const char* directory, RunControl& run, ConsoleState& console, ShellState& shell,
+                  DeviceLink& link);
+// Writes only while linkState > 0: a new file first, then it replaces the old one.
+void writeModeFile(const char* directory, const RunControl& run, const ShellState& shell, const DeviceLink& link,
+                   RunObserver* observer);
+
+}  // namespace kt57
