@@ -42,10 +42,37 @@ public:
     FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, uint32_t bytesToWrite, uint32_t* bytesWritten) override;
     FT_STATUS FT_Close(FT_HANDLE handle) override;
 
+    static constexpr size_t receiveCapacity = 512;  // bytes beyond it are lost, as in a full device FIFO
+    static constexpr int pendingCapacity = 16;       // replies on their way; a reply beyond it is lost
+
 private:
+    struct PendingReply {
+        bool used = false;
+        int64_t dueMilliseconds = 0;
+        uint64_t order = 0;  // keeps replies due at the same moment in the order they were written
+        unsigned char bytes[9] = {};
+    };
+
+    // Applies what the switches and the clock say before any call acts.
+    void catchUp();
+    void dropHandleState();  // empties the receive queue, the pending replies and the partial command
+    bool isLive(FT_HANDLE handle) const;
+    FT_STATUS handleStatus(FT_HANDLE handle) const;  // FT_OK for the live handle of a plugged board
+    void pushReceived(const unsigned char* bytes, size_t size);
+    void takeWrittenByte(unsigned char byte);
+
     // Fixed-size state only: the running core allocates nothing.
     Clock& clock_;
-    // (the link helper completes the private state: handle generation, receive ring, pending replies)
+    uintptr_t liveHandle_ = 0;  // 0 when no handle is open on the board as it is now
+    uintptr_t lastHandle_ = 0;  // handles are never reused, so a dead one cannot come back to life
+    bool unplugApplied_ = false;
+    unsigned char receive_[receiveCapacity] = {};
+    size_t receiveHead_ = 0;
+    size_t receiveSize_ = 0;
+    PendingReply pending_[pendingCapacity];
+    uint64_t nextOrder_ = 0;
+    unsigned char command_[9] = {};
+    size_t commandSize_ = 0;
 };
 
 }  // namespace kt57
