@@ -1,0 +1,135 @@
+// KT57Mode.txt. Reading follows the same text-mode rules as the program file on every platform;
+// writing goes to a new file that then replaces the old one, so a failed write loses nothing.
+#include "shell/mode_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#ifndef KT57_MODE_FILE_CRLF
+#define KT57_MODE_FILE_CRLF 0
+#endif
+
+namespace kt57 {
+namespace {
+
+constexpr int lineBufferSize = 100;  // a line is read in pieces of at most 99 characters
+constexpr int serialColumns = 8;
+constexpr int ctrlZ = 0x1A;
+constexpr const char* newLine = KT57_MODE_FILE_CRLF ? "\r\n" : "\n";
+
+// A CR LF pair is one newline, a lone CR an ordinary character, and Ctrl-Z ends the file.
+class TextModeReader {
+public:
+    explicit TextModeReader(std::FILE* file) : file_(file) {}
+
+    int next() {
+        if (ended_) return EOF;
+        int c = std::fgetc(file_);
+        if (c == '\r') {
+            const int following = std::fgetc(file_);
+            if (following == '\n') return '\n';
+            if (following != EOF) std::ungetc(following, file_);
+        }
+        if (c == ctrlZ || c == EOF) {
+            ended_ = true;
+            return EOF;
+        }
+        return c;
+    }
+
+    // fgets: up to size - 1 characters, through the newline. False when nothing was left.
+    bool readLine(char* buffer, int size) {
+        std::memset(buffer, 0, static_cast<size_t>(size));
+        int used = 0;
+        while (used < size - 1) {
+            const int c = next();
+            if (c == EOF) break;
+            buffer[used++] = static_cast<char>(c);
+            if (c == '\n') break;
+        }
+        return used > 0;
+    }
+
+private:
+    std::FILE* file_;
+    bool ended_ = false;
+};
+
+std::filesystem::path modeFilePath(const char* directory) {
+    return std::filesystem::path(directory != nullptr ? directory : ".") / modeFileName;
+}
+
+// Each of the eight characters lies in '0' to 'Z'; bytes from 0x80 up count as below '0'.
+bool acceptSerial(const char* line) {
+    for (int i = 0; i < serialColumns; ++i) {
+        const signed char c = static_cast<signed char>(line[i]);
+        if (c < '0' || c > 'Z') return false;
+    }
+    return true;
+}
+
+size_t boundedLength(const char* text, size_t capacity) {
+    const void* end = std::memchr(text, 0, capacity);
+    return end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - text) : capacity;
+}
+
+}  // namespace
+
+void readModeFile(const char* directory, RunControl& run, ConsoleState& console, ShellState& shell,
+                  DeviceLink& link) {
+    std::FILE* file = std::fopen(modeFilePath(directory).string().c_str(), "rb");
+    if (file == nullptr) return;
+    TextModeReader reader(file);
+    char line[lineBufferSize];
+    if (reader.readLine(line, lineBufferSize)) {
+        if (line[0] == 'A' || line[0] == 'M' || line[0] == 'S') run.runMode = line[0];
+        run.savedMode = run.runMode;
+        if (line[1] == 'D') console.detailView = 1;
+        shell.savedDetail = console.detailView;
+        if (reader.readLine(line, lineBufferSize) && acceptSerial(line)) {
+            std::memcpy(link.serialNumber, line, serialColumns);
+            link.serialNumber[serialColumns] = '\0';
+        }
+    }
+    std::fclose(file);
+}
+
+void writeModeFile(const char* directory, const RunControl& run, const ShellState& shell, const DeviceLink& link,
+                   RunObserver* observer) {
+    if (link.linkState <= 0) return;
+
+    char content[128 + sizeof link.serialNumber + 4];
+    int used = std::snprintf(content, 128, (run.savedMode != 'S' && shell.savedDetail == 1) ? "%cD%s" : "%c%s",
+                             run.savedMode, newLine);
+    if (used < 0) return;
+    const size_t serialLength = boundedLength(link.serialNumber, sizeof link.serialNumber);
+    std::memcpy(content + used, link.serialNumber, serialLength);
+    used += static_cast<int>(serialLength);
+    const size_t newLineLength = std::strlen(newLine);
+    std::memcpy(content + used, newLine, newLineLength);
+    used += static_cast<int>(newLineLength);
+
+    const std::filesystem::path target = modeFilePath(directory);
+    std::filesystem::path fresh = target;
+    fresh += ".new";
+    std::FILE* file = std::fopen(fresh.string().c_str(), "wb");
+    if (file == nullptr) return;
+    const size_t written = std::fwrite(content, 1, static_cast<size_t>(used), file);
+    const bool flushed = std::fflush(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    std::error_code error;
+    if (written != static_cast<size_t>(used) || !flushed || !closed) {
+        std::filesystem::remove(fresh, error);
+        return;
+    }
+    std::filesystem::rename(fresh, target, error);
+    if (error) {
+        std::filesystem::remove(fresh, error);
+        return;
+    }
+    if (observer != nullptr) observer->modeFileWritten(content, static_cast<size_t>(used));
+}
+
+}  // namespace kt57
