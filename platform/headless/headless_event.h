@@ -1,0 +1,68 @@
+// One scripted message of the headless message loop: an operator action, a window request, a
+// change to the virtual board, or a request to print the screen or the state.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace kt57 {
+
+enum class HeadlessEventKind : uint8_t {
+    Key,          // WM_CHAR: code, lParam (1 typed, 0x4B posted)
+    Click,        // WM_LBUTTONDOWN at (x, y) with control/shift held
+    DoubleClick,  // WM_LBUTTONDOWN then WM_LBUTTONDBLCLK: handled twice
+    Paint,        // the whole client area invalidated: cleared to white, then repainted
+    Menu,         // WM_COMMAND with code as the first parameter
+    Close,        // the title bar's close box: the window is destroyed
+    Input,        // the board's inputs become code (24 bits)
+    Latency,      // the board's reply latency becomes code ms
+    Unplug,
+    Plug,
+    Mute,
+    Unmute,
+    Inject,       // bytes pushed into the board's receive queue
+    Screen,       // reported to the run's listener only
+    State,        // reported to the run's listener only
+};
+
+struct HeadlessEvent {
+    int64_t at = 0;  // virtual ms at which it falls due
+    HeadlessEventKind kind = HeadlessEventKind::Paint;
+    uint32_t code = 0;
+    uint32_t lParam = 1;
+    uint32_t x = 0;
+    uint32_t y = 0;
+    bool control = false;
+    bool shift = false;
+    std::string bytes;
+    int sourceLine = 0;  // the events file's line, when it came from one
+
+    static HeadlessEvent of(int64_t at, HeadlessEventKind kind, uint32_t code = 0) {
+        HeadlessEvent event;
+        event.at = at;
+        event.kind = kind;
+        event.code = code;
+        return event;
+    }
+    static HeadlessEvent key(int64_t at, uint32_t code, uint32_t lParam = 1) {
+        HeadlessEvent event = of(at, HeadlessEventKind::Key, code);
+        event.lParam = lParam;
+        return event;
+    }
+    static HeadlessEvent click(int64_t at, uint32_t x, uint32_t y, bool control = false, bool shift = false,
+                               bool doubleClick = false) {
+        HeadlessEvent event = of(at, doubleClick ? HeadlessEventKind::DoubleClick : HeadlessEventKind::Click);
+        event.x = x;
+        event.y = y;
+        event.control = control;
+        event.shift = shift;
+        return event;
+    }
+    static HeadlessEvent inject(int64_t at, std::string bytes) {
+        HeadlessEvent event = of(at, HeadlessEventKind::Inject);
+        event.bytes = std::move(bytes);
+        return event;
+    }
+};
+
+}  // namespace kt57

@@ -1,0 +1,133 @@
+// The headless message loop in virtual time.
+#include "platform/headless/headless_run.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "shell/window_messages.h"
+
+namespace kt57 {
+
+HeadlessRun::HeadlessRun(const HeadlessOptions& options)
+    : directory_(options.directory), timer_(clock_), board_(clock_), window_(app_, canvas_) {
+    const size_t serialLength = std::min(options.boardSerial.size(), sizeof board_.model.serialNumber - 1);
+    std::memset(board_.model.serialNumber, 0, sizeof board_.model.serialNumber);
+    std::memcpy(board_.model.serialNumber, options.boardSerial.data(), serialLength);
+
+    Sequencer& s = app_.sequencer;
+    s.timer = &timer_;
+    s.link.driver = &board_;
+    s.link.wait = &clock_;
+    s.console.surface = &canvas_;
+    s.console.modifiers = &modifiers_;
+    app_.window = &window_;
+    app_.wait = &clock_;
+    app_.directory = directory_.c_str();
+}
+
+void HeadlessRun::useDriver(FtDriver& driver) { app_.sequencer.link.driver = &driver; }
+void HeadlessRun::useSurface(TextSurface& surface) { app_.sequencer.console.surface = &surface; }
+void HeadlessRun::setObserver(RunObserver* observer) { app_.sequencer.observer = observer; }
+
+int HeadlessRun::start() { return startUp(app_); }
+
+void HeadlessRun::post(const HeadlessEvent& event) {
+    const auto later = std::upper_bound(events_.begin() + static_cast<std::ptrdiff_t>(nextEvent_), events_.end(),
+                                        event.at,
+                                        [](int64_t at, const HeadlessEvent& queued) { return at < queued.at; });
+    events_.insert(later, event);
+}
+
+bool HeadlessRun::step(int64_t limit) {
+    if (finished()) return false;
+    const bool haveEvent = eventsPending() && events_[nextEvent_].at <= limit;
+    const bool haveTick = timer_.armed() && timer_.due() <= limit;
+    if (!haveEvent && !haveTick) return false;
+    // Same millisecond: the event first.
+    if (haveEvent && (!haveTick || events_[nextEvent_].at <= timer_.due())) {
+        const HeadlessEvent event = events_[nextEvent_++];
+        clock_.advanceTo(event.at);
+        deliver(event);
+    } else {
+        clock_.advanceTo(timer_.due());
+        deliverTick();
+    }
+    return true;
+}
+
+void HeadlessRun::runUntil(int64_t limit) {
+    while (step(limit)) {
+    }
+    if (!finished()) clock_.advanceTo(limit);
+}
+
+bool HeadlessRun::idle() const {
+    const Sequencer& s = app_.sequencer;
+    return !eventsPending() && s.run.nextLine >= s.program.lineCount && s.run.replyWait == 0 &&
+           s.link.linkState != 1;
+}
+
+void HeadlessRun::deliverTick() {
+    const uint64_t before = timer_.generation();
+    ++ticks_;
+    handleWindowMessage(app_, messageTimer, 1, 0);
+    // A sleep's countdown leaves the timer alone, so it keeps its period.
+    if (timer_.armed() && timer_.generation() == before) timer_.advancePastTick();
+}
+
+void HeadlessRun::deliver(const HeadlessEvent& event) {
+    switch (event.kind) {
+        case HeadlessEventKind::Key:
+            handleWindowMessage(app_, messageChar, event.code, event.lParam);
+            break;
+        case HeadlessEventKind::Click:
+        case HeadlessEventKind::DoubleClick: {
+            const int64_t position = static_cast<int64_t>((event.y & 0xFFFFu) << 16 | (event.x & 0xFFFFu));
+            modifiers_.control = event.control;
+            modifiers_.shift = event.shift;
+            handleWindowMessage(app_, messageLeftButtonDown, 0, position);
+            if (event.kind == HeadlessEventKind::DoubleClick) {
+                handleWindowMessage(app_, messageLeftButtonDoubleClick, 0, position);
+            }
+            modifiers_.control = false;
+            modifiers_.shift = false;
+            break;
+        }
+        case HeadlessEventKind::Paint:
+            window_.paint();
+            break;
+        case HeadlessEventKind::Menu:
+            handleWindowMessage(app_, messageCommand, event.code, 0);
+            break;
+        case HeadlessEventKind::Close:
+            window_.destroy();
+            break;
+        case HeadlessEventKind::Input:
+            board_.model.inputs = event.code & 0xFFFFFFu;
+            break;
+        case HeadlessEventKind::Latency:
+            board_.latencyMilliseconds = static_cast<int>(event.code);
+            break;
+        case HeadlessEventKind::Unplug:
+            board_.unplug();
+            break;
+        case HeadlessEventKind::Plug:
+            board_.plug();
+            break;
+        case HeadlessEventKind::Mute:
+            board_.model.muted = true;
+            break;
+        case HeadlessEventKind::Unmute:
+            board_.model.muted = false;
+            break;
+        case HeadlessEventKind::Inject:
+            board_.inject(reinterpret_cast<const unsigned char*>(event.bytes.data()), event.bytes.size());
+            break;
+        case HeadlessEventKind::Screen:
+        case HeadlessEventKind::State:
+            if (onReport) onReport(event);
+            break;
+    }
+}
+
+}  // namespace kt57

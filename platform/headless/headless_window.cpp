@@ -1,0 +1,36 @@
+// Implements MainWindow for the headless shell.
+#include "platform/headless/headless_window.h"
+
+#include "shell/window_messages.h"
+
+namespace kt57 {
+
+bool HeadlessWindow::create(const char* title) {
+    if (failCreation) return false;
+    title_ = title != nullptr ? title : "";
+    created_ = true;
+    return true;
+}
+
+void HeadlessWindow::showAndUpdate() {
+    if (alive()) paint();
+}
+
+void HeadlessWindow::destroy() {
+    if (!alive()) return;
+    destroyed_ = true;
+    handleWindowMessage(app_, messageDestroy, 0, 0);
+}
+
+void HeadlessWindow::postQuit(int exitCode) {
+    quitPosted_ = true;
+    exitCode_ = exitCode;
+}
+
+void HeadlessWindow::paint() {
+    if (!alive()) return;
+    canvas_.clear();
+    handleWindowMessage(app_, messagePaint, 0, 0);
+}
+
+}  // namespace kt57

@@ -1,0 +1,42 @@
+// The main window of the headless shell. Like Windows, it paints synchronously inside
+// showAndUpdate() (the client area cleared to white first) and runs the destroy handling inside
+// destroy(). It never fails to be created unless a test asks it to.
+#pragma once
+#include <string>
+
+#include "console/text_canvas.h"
+#include "shell/application.h"
+#include "shell/main_window.h"
+
+namespace kt57 {
+
+class HeadlessWindow : public MainWindow {
+public:
+    HeadlessWindow(Application& app, TextCanvas& canvas) : app_(app), canvas_(canvas) {}
+
+    bool create(const char* title) override;
+    void showAndUpdate() override;
+    void destroy() override;
+    void postQuit(int exitCode) override;
+
+    // WM_PAINT for the whole client area: cleared to white, then the repaint handling.
+    void paint();
+
+    bool failCreation = false;  // a test's way to make CreateWindowExA fail
+    bool created() const { return created_; }
+    bool alive() const { return created_ && !destroyed_; }
+    bool quitPosted() const { return quitPosted_; }
+    int exitCode() const { return exitCode_; }
+    const std::string& title() const { return title_; }
+
+private:
+    Application& app_;
+    TextCanvas& canvas_;
+    std::string title_;
+    bool created_ = false;
+    bool destroyed_ = false;
+    bool quitPosted_ = false;
+    int exitCode_ = 0;
+};
+
+}  // namespace kt57
