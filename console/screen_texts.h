@@ -108,4 +108,28 @@ inline constexpr char menuEndProgramText[] = "\xCC\xDF\xDB\xB8\xDE\xD7\xD1\x8FI\
 inline constexpr char fontFaceName[] = "\x82l\x82r \x83S\x83V\x83""b\x83N";  // 13 bytes
 inline constexpr int fontFaceNameLength = 13;
 
+// listing markers drawn as two single-byte characters (the break line, G and C)
+inline constexpr char markerBreakCurrent[] = "*B";   // break line, last executed
+inline constexpr char markerBreakContinue[] = "CB";  // break line where the C key resumes
+inline constexpr char markerBreak[] = " B";          // break line
+inline constexpr char markerStart[] = "G ";          // where the G key starts
+inline constexpr char markerContinue[] = "C ";       // where the C key resumes
+inline constexpr char markerNone[] = "  ";           // erases an old marker
+inline constexpr int markerLength = 2;               // every marker fills the same two cells
+
+// line-number field while stopped: "  0 " at the first line, "END " without a continue line
+inline constexpr char lineNumberZeroText[] = "  0 ";
+inline constexpr char lineNumberEndText[] = "END ";
+inline constexpr int lineNumberLength = 4;
+
+// label field for a line without a label: "___    "
+inline constexpr char noLabelText[] = "___    ";
+inline constexpr int labelFieldLength = 7;
+
+// formats of the numeric fields
+inline constexpr char lineNumberFormat[] = "%3d ";         // line-number field and loop counter
+inline constexpr char labelFieldFormat[] = "%3d    ";      // label field
+inline constexpr char listingNumberLabelFormat[] = "%3d %3d ";  // listing: line number and label
+inline constexpr char listingNumberFormat[] = "%3d     ";   // listing: line number only
+
 }  // namespace kt57
