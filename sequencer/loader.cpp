@@ -1,0 +1,128 @@
+#include "sequencer/loader.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "sequencer/line_parser.h"
+#include "sequencer/opcode.h"
+#include "sequencer/text_mode_reader.h"
+
+namespace kt57 {
+
+namespace {
+
+const OpCodeInfo* infoOf(int32_t opcode) {
+    for (const OpCodeInfo& info : opCodeTable) {
+        if (info.code == opcode) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+void resolve(ProgramStore& store) {
+    for (int32_t i = 0; i < store.lineCount; ++i) {
+        ProgramLine& line = store.lines[i];
+        const OpCodeInfo* info = infoOf(line.opcode);
+        const int column = info != nullptr ? info->argumentColumn : 4;
+        if (line.target == 0) {
+            line.target = findLabel(store, &line.text[column]);
+        }
+        if (line.target == i) {
+            line.target = store.lineCount;  // a jump to itself could only spin: it ends the program
+        }
+        if (line.operand == 0) {
+            line.operand = parseHex(6, &line.text[column]);
+        }
+    }
+}
+
+// "<directory>/KT57Data.txt", or false when it does not fit.
+bool programPath(const char* directory, char (&path)[4096]) {
+    if (directory == nullptr || directory[0] == '\0') {
+        return std::snprintf(path, sizeof path, "%s", programFileName) < static_cast<int>(sizeof path);
+    }
+    const size_t length = std::strlen(directory);
+    const char last = directory[length - 1];
+    const char* separator = (last == '/' || last == '\\') ? "" : "/";
+    const int written = std::snprintf(path, sizeof path, "%s%s%s", directory, separator, programFileName);
+    return written >= 0 && written < static_cast<int>(sizeof path);
+}
+
+}  // namespace
+
+void loadProgramBytes(ProgramStore& store, const char* bytes, size_t size) {
+    store = ProgramStore{};
+    TextModeReader reader{bytes, size, 0};
+    char piece[maxPieceCharacters + 1];
+    int32_t count = 0;
+    while (count < maxProgramLines) {
+        ProgramLine& line = store.lines[count];
+        line.target = -1;
+        line.operand = -1;
+        const int length = readPiece(reader, piece);
+        if (length == 0) {
+            break;
+        }
+        parseProgramLine(piece, length, line);
+        ++count;
+    }
+    store.lineCount = count;
+    resolve(store);
+}
+
+void loadProgram(ProgramStore& store, const char* directory) {
+    store = ProgramStore{};
+    char path[4096];
+    if (!programPath(directory, path)) {
+        return;
+    }
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return;
+    }
+    // Only the first bytes can matter (see maxProgramFileBytes); a fixed buffer holds them.
+    char bytes[maxProgramFileBytes];
+    const size_t size = std::fread(bytes, 1, sizeof bytes, file);
+    std::fclose(file);
+    loadProgramBytes(store, bytes, size);
+}
+
+int32_t findLabel(const ProgramStore& store, const char* s) {
+    int32_t label = 0;
+    for (int digits = 0; digits < 3 && s[digits] >= '0' && s[digits] <= '9'; ++digits) {
+        label = label * 10 + (s[digits] - '0');
+    }
+    if (label == 0) {
+        return store.lineCount;
+    }
+    for (int32_t i = 0; i < store.lineCount; ++i) {
+        if (store.lines[i].label == label) {
+            return i;
+        }
+    }
+    return store.lineCount;
+}
+
+int32_t parseHex(int32_t count, const char* s) {
+    if (count < 1) {
+        return -1;
+    }
+    // Unsigned, so that more than seven digits wrap instead of overflowing.
+    uint32_t value = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const char c = s[i];
+        uint32_t digit;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<uint32_t>(c - '0');
+        } else if (c >= 'A' && c <= 'F') {
+            digit = static_cast<uint32_t>(c - 'A' + 10);
+        } else {
+            return -1;
+        }
+        value = value * 16 + digit;
+    }
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace kt57
