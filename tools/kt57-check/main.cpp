@@ -1,0 +1,97 @@
+// kt57-check: loads a program file as the sequencer does and reports what may surprise its author.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sequencer/loader.h"
+#include "tools/kt57-check/program_check.h"
+#include "tools/kt57-check/store_dump.h"
+
+namespace {
+
+constexpr int exitClean = 0;
+constexpr int exitFindings = 1;
+constexpr int exitUnreadable = 2;
+
+const char usage[] =
+    "usage: kt57-check [--dump] [FILE]\n"
+    "  Loads FILE (default KT57Data.txt) as the sequencer does and reports each surprise as\n"
+    "  'line N: ...'. Exit status: 0 no findings, 1 findings, 2 unreadable file or bad usage.\n"
+    "  --dump  print the loaded program store instead of the findings\n";
+
+bool readWholeFile(const char* path, std::vector<char>& bytes, std::string& error) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        error = std::strerror(errno);
+        return false;
+    }
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int readErrno = errno;
+    std::fclose(file);
+    if (failed) {
+        error = std::strerror(readErrno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool dump = false;
+    const char* path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(usage, stdout);
+            return exitClean;
+        }
+        if (argument == "--dump") {
+            dump = true;
+        } else if (argument.size() > 1 && argument[0] == '-' && argument != "--") {
+            std::fprintf(stderr, "kt57-check: unknown option '%s'\n%s", argv[i], usage);
+            return exitUnreadable;
+        } else if (argument == "--" && i + 1 < argc && path == nullptr) {
+            path = argv[++i];
+        } else if (path == nullptr && argument != "--") {
+            path = argv[i];
+        } else {
+            std::fprintf(stderr, "kt57-check: one file at most\n%s", usage);
+            return exitUnreadable;
+        }
+    }
+    if (path == nullptr) path = kt57::programFileName;
+
+    std::vector<char> bytes;
+    std::string error;
+    if (!readWholeFile(path, bytes, error)) {
+        std::fprintf(stderr, "kt57-check: cannot read %s: %s\n", path, error.c_str());
+        return exitUnreadable;
+    }
+
+    if (dump) {
+        auto store = std::make_unique<kt57::ProgramStore>();
+        kt57::loadProgramBytes(*store, bytes.data(), bytes.size());
+        std::fputs(kt57::dumpStore(*store).c_str(), stdout);
+        return exitClean;
+    }
+
+    const std::vector<kt57::Finding> findings = kt57::checkProgram(bytes.data(), bytes.size());
+    for (const kt57::Finding& finding : findings) {
+        std::printf("line %d: %s\n", finding.line, finding.message.c_str());
+    }
+    if (findings.empty()) {
+        std::fprintf(stderr, "%s: no findings\n", path);
+        return exitClean;
+    }
+    std::fprintf(stderr, "%s: %zu finding(s)\n", path, findings.size());
+    return exitFindings;
+}

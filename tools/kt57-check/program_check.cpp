@@ -1,0 +1,328 @@
+#include "tools/kt57-check/program_check.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "console/cp932.h"
+#include "sequencer/line_parser.h"
+#include "sequencer/loader.h"
+#include "sequencer/opcode.h"
+#include "sequencer/sleep_time.h"
+#include "sequencer/text_mode_reader.h"
+
+namespace kt57 {
+
+namespace {
+
+// One read of the file as the loader sees it, with the layout of its text.
+struct Piece {
+    std::string bytes;  // the characters read, the newline included
+    LineLayout layout;
+    bool split = false;  // part of a physical line read in several pieces
+};
+
+bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Text for the terminal: code page 932 as UTF-8, control bytes as \xHH, trailing blanks dropped.
+std::string shown(std::string_view bytes) {
+    while (!bytes.empty() && bytes.back() == ' ') {
+        bytes.remove_suffix(1);
+    }
+    std::string out;
+    size_t run = 0;
+    auto flush = [&](size_t at) {
+        out += cp932ToUtf8(bytes.data() + run, at - run);
+        run = at + 1;
+    };
+    for (size_t at = 0; at < bytes.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        if (byte < 0x20 || byte == 0x7F) {
+            flush(at);
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            out += escaped;
+        }
+    }
+    flush(bytes.size());
+    return "'" + out + "'";
+}
+
+std::string textOf(const ProgramLine& line) { return std::string(line.text, textColumns); }
+
+const OpCodeInfo* infoOf(int32_t opcode) {
+    for (const OpCodeInfo& info : opCodeTable) {
+        if (info.code == opcode) return &info;
+    }
+    return nullptr;
+}
+
+// The mnemonics as written, longest first so that "OR@" is tried before "OR".
+std::vector<std::string> mnemonicStems() {
+    std::vector<std::string> stems;
+    for (const OpCodeInfo& info : opCodeTable) {
+        std::string stem(info.mnemonic);
+        while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+        if (!stem.empty() && std::find(stems.begin(), stems.end(), stem) == stems.end()) stems.push_back(stem);
+    }
+    std::stable_sort(stems.begin(), stems.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    return stems;
+}
+
+// One letter changed or two neighbours swapped: the usual typing slips.
+bool isSlipOf(const std::string& word, const std::string& stem) {
+    if (word.size() != stem.size()) return false;
+    int differences = 0;
+    for (size_t i = 0; i < word.size(); ++i) differences += word[i] != stem[i];
+    if (differences == 1) return true;
+    for (size_t i = 0; i + 1 < word.size(); ++i) {
+        std::string swapped = word;
+        std::swap(swapped[i], swapped[i + 1]);
+        if (swapped == stem) return true;
+    }
+    return false;
+}
+
+class Checker {
+public:
+    Checker(const ProgramStore& store, std::vector<Piece>& pieces) : store_(store), pieces_(pieces) {}
+
+    std::vector<Finding> run(size_t totalPieces) {
+        checkLongLines();
+        for (int32_t i = 0; i < store_.lineCount; ++i) {
+            checkLine(i);
+        }
+        checkDuplicateLabels();
+        if (totalPieces > static_cast<size_t>(maxProgramLines)) {
+            add(maxProgramLines, std::to_string(totalPieces - maxProgramLines) +
+                                     " program line(s) from here on are ignored: only the first 256 are read");
+        }
+        std::stable_sort(findings_.begin(), findings_.end(),
+                         [](const Finding& a, const Finding& b) { return a.line < b.line; });
+        return std::move(findings_);
+    }
+
+private:
+    void add(int32_t index, std::string message) { findings_.push_back({static_cast<int>(index) + 1, std::move(message)}); }
+
+    void checkLine(int32_t i) {
+        const ProgramLine& line = store_.lines[i];
+        const std::string text = textOf(line);
+        const OpCodeInfo* info = infoOf(line.opcode);
+        if (line.opcode == DeviceCommand_ || line.opcode == Blank) {
+            if (!checkIndentation(i, text) && line.opcode == DeviceCommand_ && !checkMnemonicLike(i, text)) {
+                checkDeviceCommand(i, text);
+            }
+        } else if (info != nullptr && info->kind == OperandKind::Target) {
+            checkJump(i, *info);
+        } else if (info != nullptr && info->kind == OperandKind::Operand) {
+            checkOperand(i, *info);
+        } else if (line.opcode == Slp) {
+            checkSleep(i);
+        } else if (line.opcode == Set && isDigit(text[7])) {
+            add(i, "SET reads 3 digits at most: " + shown(text) + " sets the loop counter to " +
+                       std::to_string(readSetCount(line.text)));
+        }
+        checkCut(i);
+    }
+
+    // A fifth blank or tab of indentation becomes text: the line is blank, or a device command.
+    bool checkIndentation(int32_t i, const std::string& text) {
+        if (!isBlankOrTab(text[0])) return false;
+        const size_t start = text.find_first_not_of(" \t");
+        if (start == std::string::npos) return false;
+        if (store_.lines[i].opcode == Blank) {
+            add(i, shown(text) + " is indented by more than 4 blanks or tabs: the line counts as blank and does nothing");
+        } else {
+            add(i, shown(text) + " is indented by more than 4 blanks or tabs: it is sent to the board as a device command");
+        }
+        return true;
+    }
+
+    bool checkMnemonicLike(int32_t i, const std::string& text) {
+        std::string word;
+        for (size_t column = 0; column < 5 && (isAsciiLetter(text[column]) || text[column] == '@'); ++column) {
+            word += text[column];
+        }
+        if (word.size() < 2) return false;
+        std::string wordUpper;
+        for (char c : word) wordUpper += upper(c);
+        const std::string sent = " is sent to the board as a device command: ";
+        for (const std::string& stem : stems_) {
+            if (wordUpper.compare(0, stem.size(), stem) != 0) continue;
+            if (word.compare(0, stem.size(), stem) != 0) {
+                add(i, shown(text) + sent + "mnemonics are upper case (" + stem + ")");
+            } else {
+                add(i, shown(text) + sent + stem + " needs a blank after it");
+            }
+            return true;
+        }
+        if (word.size() == 3) {
+            for (const std::string& stem : stems_) {
+                if (isSlipOf(wordUpper, stem)) {
+                    add(i, shown(text) + sent + word + " is no mnemonic (" + stem + "?)");
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    void checkDeviceCommand(int32_t i, const std::string& text) {
+        const bool sendsOutputs = text[2] == '@';
+        if (!sendsOutputs) {
+            int length = 8;
+            while (length > 0 && text[static_cast<size_t>(length - 1)] == ' ') --length;
+            if (length < 8) {
+                add(i, "device command " + shown(text) + " has " + std::to_string(length) +
+                           " of 8 characters: the board gets blanks for the rest");
+            }
+        }
+        for (int column = 0; column < textColumns; ++column) {
+            const auto byte = static_cast<unsigned char>(text[static_cast<size_t>(column)]);
+            if (isCp932LeadByte(byte)) {
+                ++column;  // its second byte may be 0x40 and is no '@'
+                continue;
+            }
+            if (byte != '@' || column == 2) continue;
+            const std::string where = "'@' at column " + std::to_string(column) + " of " + shown(text);
+            if (column < 8) {
+                add(i, where + " is sent as it is: only an '@' at column 2 sends the outputs");
+            } else {
+                add(i, where + " is not sent: the board gets columns 0 to 7");
+            }
+        }
+    }
+
+    void checkJump(int32_t i, const OpCodeInfo& info) {
+        const ProgramLine& line = store_.lines[i];
+        const char* argument = &line.text[info.argumentColumn];
+        int digits = 0;
+        int32_t label = 0;
+        while (digits < 3 && isDigit(argument[digits])) label = label * 10 + (argument[digits++] - '0');
+        const std::string jump = shown(textOf(line));
+        const std::string ends = ": the jump ends the program";
+        if (digits == 0) {
+            add(i, jump + " has no label" + ends);
+        } else if (label == 0) {
+            add(i, jump + " names label 0, which is no label" + ends);
+        } else if (findLabel(store_, argument) == store_.lineCount) {
+            add(i, jump + ": no line has label " + std::to_string(label) + ends);
+        } else if (findLabel(store_, argument) == i) {
+            add(i, jump + " jumps to its own line" + ends);
+        }
+    }
+
+    void checkOperand(int32_t i, const OpCodeInfo& info) {
+        const ProgramLine& line = store_.lines[i];
+        const std::string operand(&line.text[info.argumentColumn], 6);
+        if (line.operand < 0) {
+            add(i, shown(textOf(line)) + ": operand " + shown(operand) +
+                       " is not six upper-case hexadecimal digits: the instruction does nothing");
+        } else if (line.operand == 0 && (line.opcode == Fst || line.opcode == Fmk || line.opcode == Fch)) {
+            add(i, shown(textOf(line)) + " does nothing: the flag instructions ignore 000000");
+        }
+    }
+
+    void checkSleep(int32_t i) {
+        const ProgramLine& line = store_.lines[i];
+        const SleepTime sleep = readSleepTime(line.text);
+        const std::string time(&line.text[4], textColumns - 4);
+        if (!sleep.readable) {
+            add(i, "SLP time " + shown(time) + " cannot be read: the line does not sleep");
+            return;
+        }
+        const std::string rest(&line.text[sleep.numberEnd], static_cast<size_t>(textColumns - sleep.numberEnd));
+        if (rest.find_first_not_of(' ') != std::string::npos) {
+            const std::string read(&line.text[4], static_cast<size_t>(sleep.numberEnd - 4));
+            add(i, "SLP reads the time " + shown(time) + " only as far as " + shown(read));
+        } else if (sleep.seconds != sleep.seconds) {
+            add(i, "SLP time " + shown(time) + " is not a number: the line does not sleep");
+        } else if (sleep.ticks == 2147483647) {
+            add(i, "SLP time " + shown(time) + " is longer than the longest sleep, 214748364.7 s, which it sleeps");
+        }
+    }
+
+    void checkCut(int32_t i) {
+        const Piece& piece = pieces_[static_cast<size_t>(i)];
+        if (piece.layout.end != TextEnd::Full || piece.split) return;  // the long line's finding says it
+        size_t rest = static_cast<size_t>(piece.layout.restStart);
+        while (rest < piece.bytes.size() && isBlankOrTab(piece.bytes[rest])) ++rest;
+        if (rest >= piece.bytes.size() || piece.bytes[rest] == '\n' || piece.bytes[rest] == '/') return;
+        size_t stop = piece.bytes.find_first_of("/\n", rest);
+        if (stop == std::string::npos) stop = piece.bytes.size();
+        constexpr size_t longestQuote = 24;
+        std::string ignored = shown(std::string_view(piece.bytes).substr(rest, std::min(stop - rest, longestQuote)));
+        if (stop - rest > longestQuote) ignored += "...";
+        add(i, "text is cut at column 11: " + ignored + " is ignored");
+    }
+
+    void checkDuplicateLabels() {
+        for (int32_t i = 0; i < store_.lineCount; ++i) {
+            const int32_t label = store_.lines[i].label;
+            if (label == 0) continue;
+            for (int32_t first = 0; first < i; ++first) {
+                if (store_.lines[first].label == label) {
+                    add(i, "label " + std::to_string(label) + " is also on line " + std::to_string(first + 1) +
+                               ", where every jump to it goes");
+                    break;
+                }
+            }
+        }
+    }
+
+    // A full piece without its newline continues on the next program line.
+    void checkLongLines() {
+        const size_t count = std::min(pieces_.size(), static_cast<size_t>(maxProgramLines));
+        for (size_t start = 0; start < count;) {
+            size_t last = start;
+            size_t characters = pieces_[start].bytes.size();
+            while (last + 1 < pieces_.size() && pieces_[last].bytes.size() == maxPieceCharacters &&
+                   pieces_[last].bytes.back() != '\n') {
+                ++last;
+                characters += pieces_[last].bytes.size();
+            }
+            if (last > start) {
+                for (size_t k = start; k <= last; ++k) pieces_[k].split = true;
+                if (pieces_[last].bytes.back() == '\n') --characters;
+                add(static_cast<int32_t>(start), "the line has " + std::to_string(characters) +
+                                                     " characters; lines over 98 are read in pieces of 99, here program lines " +
+                                                     std::to_string(start + 1) + " to " + std::to_string(last + 1));
+            }
+            start = last + 1;
+        }
+    }
+
+    const ProgramStore& store_;
+    std::vector<Piece>& pieces_;
+    const std::vector<std::string> stems_ = mnemonicStems();
+    std::vector<Finding> findings_;
+};
+
+}  // namespace
+
+std::vector<Finding> checkProgram(const char* bytes, size_t size) {
+    auto store = std::make_unique<ProgramStore>();
+    loadProgramBytes(*store, bytes, size);
+
+    // The same reads again, every one of them, to see what the store cannot show.
+    std::vector<Piece> pieces;
+    TextModeReader reader{bytes, size, 0};
+    char piece[maxPieceCharacters + 1];
+    size_t totalPieces = 0;
+    for (int length; (length = readPiece(reader, piece)) > 0; ++totalPieces) {
+        if (pieces.size() < static_cast<size_t>(maxProgramLines) + 1) {
+            ProgramLine scratch{};
+            const LineLayout layout = parseProgramLine(piece, length, scratch);
+            pieces.push_back({std::string(piece, static_cast<size_t>(length)), layout});
+        }
+    }
+    return Checker(*store, pieces).run(totalPieces);
+}
+
+}  // namespace kt57
