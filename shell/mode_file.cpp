@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "sequencer/text_mode_reader.h"
+
 #ifndef KT57_MODE_FILE_CRLF
 #define KT57_MODE_FILE_CRLF 0
 #endif
@@ -14,48 +16,11 @@
 namespace kt57 {
 namespace {
 
-constexpr int lineBufferSize = 100;  // a line is read in pieces of at most 99 characters
 constexpr int serialColumns = 8;
-constexpr int ctrlZ = 0x1A;
+// Two pieces of at most 99 characters each take at most 100 raw bytes (a CR LF), plus the byte
+// looked at after a final CR: reading more of a longer file cannot change what is read.
+constexpr size_t modeFileBytes = 2 * (maxPieceCharacters + 1) + 1;
 constexpr const char* newLine = KT57_MODE_FILE_CRLF ? "\r\n" : "\n";
-
-// A CR LF pair is one newline, a lone CR an ordinary character, and Ctrl-Z ends the file.
-class TextModeReader {
-public:
-    explicit TextModeReader(std::FILE* file) : file_(file) {}
-
-    int next() {
-        if (ended_) return EOF;
-        int c = std::fgetc(file_);
-        if (c == '\r') {
-            const int following = std::fgetc(file_);
-            if (following == '\n') return '\n';
-            if (following != EOF) std::ungetc(following, file_);
-        }
-        if (c == ctrlZ || c == EOF) {
-            ended_ = true;
-            return EOF;
-        }
-        return c;
-    }
-
-    // fgets: up to size - 1 characters, through the newline. False when nothing was left.
-    bool readLine(char* buffer, int size) {
-        std::memset(buffer, 0, static_cast<size_t>(size));
-        int used = 0;
-        while (used < size - 1) {
-            const int c = next();
-            if (c == EOF) break;
-            buffer[used++] = static_cast<char>(c);
-            if (c == '\n') break;
-        }
-        return used > 0;
-    }
-
-private:
-    std::FILE* file_;
-    bool ended_ = false;
-};
 
 std::filesystem::path modeFilePath(const char* directory) {
     return std::filesystem::path(directory != nullptr ? directory : ".") / modeFileName;
@@ -81,19 +46,22 @@ void readModeFile(const char* directory, RunControl& run, ConsoleState& console,
                   DeviceLink& link) {
     std::FILE* file = std::fopen(modeFilePath(directory).string().c_str(), "rb");
     if (file == nullptr) return;
-    TextModeReader reader(file);
-    char line[lineBufferSize];
-    if (reader.readLine(line, lineBufferSize)) {
-        if (line[0] == 'A' || line[0] == 'M' || line[0] == 'S') run.runMode = line[0];
-        run.savedMode = run.runMode;
-        if (line[1] == 'D') console.detailView = 1;
-        shell.savedDetail = console.detailView;
-        if (reader.readLine(line, lineBufferSize) && acceptSerial(line)) {
-            std::memcpy(link.serialNumber, line, serialColumns);
-            link.serialNumber[serialColumns] = '\0';
-        }
-    }
+    char bytes[modeFileBytes];
+    const size_t size = std::fread(bytes, 1, sizeof bytes, file);
     std::fclose(file);
+
+    TextModeReader reader{bytes, size, 0};
+    char line[maxPieceCharacters + 1];
+    if (readPiece(reader, line) == 0) return;
+    if (line[0] == 'A' || line[0] == 'M' || line[0] == 'S') run.runMode = line[0];
+    run.savedMode = run.runMode;  // any other letter is saved back as 'A'
+    if (line[1] == 'D') console.detailView = 1;
+    shell.savedDetail = console.detailView;
+    if (readPiece(reader, line) == 0) return;
+    if (acceptSerial(line)) {
+        std::memcpy(link.serialNumber, line, serialColumns);
+        link.serialNumber[serialColumns] = '\0';
+    }
 }
 
 void writeModeFile(const char* directory, const RunControl& run, const ShellState& shell, const DeviceLink& link,
