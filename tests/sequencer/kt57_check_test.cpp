@@ -1,0 +1,185 @@
+// kt57-check as a user runs it: the findings it prints, --dump, and its exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tools/kt57-check/program_check.h"
+
+namespace kt57 {
+namespace {
+
+struct ToolResult {
+    int status;
+    std::string out;
+};
+
+class CheckTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory = std::filesystem::temp_directory_path() /
+                    ("kt57-check-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                     "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        std::filesystem::create_directories(directory);
+    }
+    void TearDown() override { std::filesystem::remove_all(directory); }
+
+    std::string write(const std::string& bytes, const std::string& name = "KT57Data.txt") {
+        const std::filesystem::path path = directory / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.string();
+    }
+
+    // Runs the tool in the test's directory; stdout is kept, stderr goes to a file.
+    ToolResult run(const std::string& arguments) {
+        const std::string command = "cd '" + directory.string() + "' && '" KT57_CHECK_PATH "' " + arguments +
+                                    " 2>'" + (directory / "stderr").string() + "'";
+        ToolResult result{-1, {}};
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) return result;
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
+        const int status = pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return result;
+    }
+
+    std::string errors() {
+        std::ifstream in(directory / "stderr", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::filesystem::path directory;
+};
+
+TEST_F(CheckTool, ReportsEachKindOfSurprise) {
+    std::string source =
+        "010 W0000001\r\n"
+        "jmp 010\r\n"
+        "JMP010\r\n"
+        "JPM 010\r\n"
+        "JMP 000\r\n"
+        "JMP\r\n"
+        "JMP 777\r\n"
+        "020 JMP 020\r\n"
+        "010 NOP\r\n"
+        "AND 00ff00\r\n"
+        "W01  / short\r\n"
+        "W00@0000\r\n"
+        "XY123456   comment\r\n" +
+        std::string(130, 'A') + "\r\n" +
+        "SLP abc\r\n"
+        "SLP 1,5\r\n"
+        "     JMP 010\r\n"
+        "W0\x83\x40" "0001\r\n";  // a double-byte character whose second byte is 0x40 is no '@'
+    for (int i = 0; i < 240; ++i) source += "NOP\r\n";
+    write(source);
+    const ToolResult result = run("");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out,
+              "line 2: 'jmp 010' is sent to the board as a device command: mnemonics are upper case (JMP)\n"
+              "line 3: 'JMP010' is sent to the board as a device command: JMP needs a blank after it\n"
+              "line 4: 'JPM 010' is sent to the board as a device command: JPM is no mnemonic (JMP?)\n"
+              "line 5: 'JMP 000' names label 0, which is no label: the jump ends the program\n"
+              "line 6: 'JMP' has no label: the jump ends the program\n"
+              "line 7: 'JMP 777': no line has label 777: the jump ends the program\n"
+              "line 8: 'JMP 020' jumps to its own line: the jump ends the program\n"
+              "line 9: label 10 is also on line 1, where every jump to it goes\n"
+              "line 10: 'AND 00ff00': operand '00ff00' is not six upper-case hexadecimal digits: the instruction does nothing\n"
+              "line 11: device command 'W01' has 3 of 8 characters: the board gets blanks for the rest\n"
+              "line 12: '@' at column 3 of 'W00@0000' is sent as it is: only an '@' at column 2 sends the outputs\n"
+              "line 13: text is cut at column 11: 'comment' is ignored\n"
+              "line 14: the line has 130 characters; lines over 98 are read in pieces of 99, here program lines 14 to 15\n"
+              "line 16: SLP time 'abc' cannot be read: the line does not sleep\n"
+              "line 17: SLP reads the time '1,5' only as far as '1'\n"
+              "line 18: ' JMP 010' is indented by more than 4 blanks or tabs: the line counts as blank and does nothing\n"
+              "line 257: 3 program line(s) from here on are ignored: only the first 256 are read\n");
+    EXPECT_NE(errors().find("17 finding(s)"), std::string::npos);
+}
+
+TEST_F(CheckTool, TheExampleProgramIsClean) {
+    const ToolResult result = run("'" KT57_SOURCE_PATH "/examples/demo/KT57Data.txt'");
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(errors().find("no findings"), std::string::npos);
+}
+
+TEST_F(CheckTool, DumpPrintsTheStoreWithEscapedBytes) {
+    write("010 W0@\nJMP 010\nAND 00ff00\nOR 123456\nX\t\\B\x83\x41\r\r\n/ x\nXY<-1", "program.txt");
+    const ToolResult result = run("--dump program.txt");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              "0 10 0 -1 -1 |W0@        |\n"
+              "1 0 1 0 -1 |JMP 010    |\n"
+              "2 0 3 -1 -1 |AND 00ff00 |\n"
+              "3 0 5 -1 1193046 |OR 123456  |\n"
+              "4 0 0 -1 -1 |X\\x09\\x5CB\\x83A\\x0D    |\n"
+              "5 0 99 -1 -1 |           |\n"
+              "6 0 0 -1 -1 |XY0FFFFF   |\n"
+              "lines 7\n");
+    EXPECT_EQ(errors(), "");
+}
+
+TEST_F(CheckTool, UnreadableFilesAndBadUsageExitWith2) {
+    ToolResult result = run("");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(errors().find("cannot read KT57Data.txt"), std::string::npos) << errors();
+    result = run("--dump missing.txt");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    result = run("'" + directory.string() + "'");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(errors().find("cannot read"), std::string::npos);
+    EXPECT_EQ(run("--bogus").status, 2);
+    EXPECT_EQ(run("a.txt b.txt").status, 2);
+    EXPECT_EQ(run("--help").status, 0);
+}
+
+TEST(CheckProgram, LeavesOrdinaryLinesAlone) {
+    const std::string source =
+        "R0000000\nW0@\nW0<255\nRD000000\n010 NOP\n    JMP 010\nOR 000001\nJZ 010\nDECX\nSET 12\nSLP 0.05\n"
+        "SLP 1e3\nFST 000001\nW0000001  / \x83\x52\x83\x81\x83\x93\x83\x67\n\n/ only a comment\n020\n";
+    const std::vector<Finding> findings = checkProgram(source.data(), source.size());
+    for (const Finding& finding : findings) ADD_FAILURE() << finding.line << ": " << finding.message;
+}
+
+TEST(CheckProgram, EdgesOfTheLimits) {
+    struct Case { std::string source; int line; const char* fragment; };
+    const Case cases[] = {
+        {std::string(99, 'A') + "\n", 1, "99 characters"},  // 99 and its newline: two program lines
+        {"SLP inf\n", 1, "longest sleep"},
+        {"FMK 000000\n", 1, "ignore 000000"},
+        {"SET 1234\n", 1, "loop counter to 123"},
+        {"W0000001 @\n", 1, "column 9"},
+        {"\t\t\t\t\tJMP 010\n", 1, "device command"},
+        {"Jz 010\n", 1, "upper case (JZ)"},
+        {"SETX\n", 1, "SET needs a blank"},
+        {"NOP\n010 NOP\n", 2, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        const std::vector<Finding> findings = checkProgram(c.source.data(), c.source.size());
+        if (c.fragment == nullptr) {
+            EXPECT_TRUE(findings.empty());
+            continue;
+        }
+        ASSERT_EQ(findings.size(), 1u);
+        EXPECT_EQ(findings[0].line, c.line);
+        EXPECT_NE(findings[0].message.find(c.fragment), std::string::npos) << findings[0].message;
+    }
+}
+
+TEST(CheckProgram, MessagesAreUtf8) {
+    const std::string source = "W0\x83\x52\x83\x81  / x\n";  // "W0コメ": a short device command
+    const std::vector<Finding> findings = checkProgram(source.data(), source.size());
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_NE(findings[0].message.find("'W0\xE3\x82\xB3\xE3\x83\xA1'"), std::string::npos) << findings[0].message;
+}
+
+}  // namespace
+}  // namespace kt57
