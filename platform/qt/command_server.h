@@ -1,0 +1,37 @@
+// Posted commands on Linux: the running kt57d listens on a per-user local socket, and each
+// request line that kt57-ctl sends becomes one message to the main window, as PostMessage
+// would make it. The protocol is in tools/kt57-ctl/control_protocol.h and docs/linux-desktop.md.
+#pragma once
+#include <QLocalServer>
+#include <QObject>
+#include <functional>
+#include <string>
+
+#include "tools/kt57-ctl/control_protocol.h"
+
+class QLocalSocket;
+
+namespace kt57 {
+
+class CommandServer : public QObject {
+public:
+    using Handler = std::function<void(const ControlRequest&)>;
+
+    explicit CommandServer(Handler handler);
+    ~CommandServer() override;
+
+    // Listens on path (owner-only). A stale socket left by an ended kt57d is replaced; one that
+    // another running kt57d answers on is left alone. False, with a reason, when not listening.
+    bool listen(const std::string& path, std::string& reason);
+
+private:
+    void accept();
+    void readRequests(QLocalSocket* client);
+    void refuseAndDrop(QLocalSocket* client);
+
+    Handler handler_;
+    QLocalServer server_;
+    std::string path_;
+};
+
+}  // namespace kt57

@@ -1,0 +1,41 @@
+#include "platform/qt/desktop_shell.h"
+
+#include "shell/window_messages.h"
+
+namespace kt57 {
+namespace {
+
+constexpr uint64_t timerIdentifier = 1;
+
+}  // namespace
+
+DesktopShell::DesktopShell(FtDriver& driver, BlockingWait& wait, const char* directory)
+    : timer_([this] { window_->deliver(messageTimer, timerIdentifier, 0); }),
+      startUpWait_(wait, [this] { window_->presentNow(); }),
+      window_(std::make_unique<DesktopWindow>(app_, surface_)) {
+    Sequencer& s = app_.sequencer;
+    s.timer = &timer_;
+    s.console.surface = &surface_;
+    s.console.modifiers = &modifiers_;
+    s.link.driver = &driver;
+    s.link.wait = &wait;
+    app_.window = window_.get();
+    app_.wait = &startUpWait_;
+    app_.directory = directory;
+}
+
+int DesktopShell::startUp() {
+    const int result = kt57::startUp(app_);
+    window_->presentNow();
+    return result;
+}
+
+void DesktopShell::deliver(const ControlRequest& request) {
+    if (request.action == ControlAction::Close) {
+        window_->closeFromTitleBar();
+        return;
+    }
+    window_->deliver(request.message, request.wParam, request.lParam);
+}
+
+}  // namespace kt57

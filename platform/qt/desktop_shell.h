@@ -1,0 +1,43 @@
+// kt57d's shell on Qt, assembled: the application records with the Qt services wired in. The
+// board driver and the blocking wait come from outside, so tests can put the in-process virtual
+// board and a wait that does not sleep in their place.
+#pragma once
+#include <memory>
+
+#include "device/blocking_wait.h"
+#include "device/ft_driver.h"
+#include "platform/qt/desktop_window.h"
+#include "platform/qt/image_text_surface.h"
+#include "platform/qt/qt_services.h"
+#include "shell/application.h"
+#include "tools/kt57-ctl/control_protocol.h"
+
+namespace kt57 {
+
+class DesktopShell {
+public:
+    // directory holds KT57Data.txt and KT57Mode.txt; kt57d uses its working directory.
+    DesktopShell(FtDriver& driver, BlockingWait& wait, const char* directory = ".");
+    DesktopShell(const DesktopShell&) = delete;
+    DesktopShell& operator=(const DesktopShell&) = delete;
+
+    // The start-up sequence; 1 when the event loop is to run, 0 when the program must end.
+    int startUp();
+    // A request that kt57-ctl posted.
+    void deliver(const ControlRequest& request);
+
+    Application& application() { return app_; }
+    DesktopWindow& window() { return *window_; }
+    ImageTextSurface& surface() { return surface_; }
+    QtWindowTimer& timer() { return timer_; }
+
+private:
+    Application app_;
+    ImageTextSurface surface_;
+    QtModifierKeys modifiers_;
+    QtWindowTimer timer_;
+    PresentingWait startUpWait_;
+    std::unique_ptr<DesktopWindow> window_;
+};
+
+}  // namespace kt57
