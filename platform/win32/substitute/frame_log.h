@@ -1,0 +1,38 @@
+// The substitute FTD2XX.dll's log, FTD2XX.log beside the DLL: one line per open, close, listing,
+// frame written and frame read, so a test can see exactly what went over the virtual wire.
+#pragma once
+#include <cstddef>
+#include <cstdio>
+
+namespace kt57 {
+
+inline constexpr char frameLogFileName[] = "FTD2XX.log";
+
+// Bytes as log text: printable ASCII as it is, CR as \r, backslash as \\, anything else as \xNN.
+// Always NUL-terminated; the text is cut at a whole byte when the output is too small.
+void describeBytes(const unsigned char* bytes, size_t size, char* out, size_t outSize);
+
+class FrameLog {
+public:
+    FrameLog() = default;
+    FrameLog(const FrameLog&) = delete;
+    FrameLog& operator=(const FrameLog&) = delete;
+    ~FrameLog() { close(); }
+
+    // Appends to the file; a log that cannot be opened is skipped, never an error of the driver.
+    void open(const char* path);
+    void close();
+    // One line, printf-style, written through at once so that readers see it while the program runs.
+    void line(const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 3)))
+#endif
+        ;
+    // "<what> <bytes>" with the bytes described as above.
+    void bytes(const char* what, const unsigned char* data, size_t size);
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
+}  // namespace kt57
