@@ -1,0 +1,212 @@
+// Parsing kt57-run's events file. Every mistake is reported with its line; nothing is guessed.
+#include "tools/kt57-run/events_file.h"
+
+#include <cstdint>
+#include <sstream>
+
+#include "console/controls.h"
+
+namespace kt57 {
+namespace {
+
+constexpr uint64_t maxTime = uint64_t{1} << 53;
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool parseDecimal(const std::string& word, uint64_t limit, uint64_t& value) {
+    if (word.empty() || word.size() > 19) return false;
+    value = 0;
+    for (char c : word) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return value <= limit;
+}
+
+// Words of a line, up to a word that begins with '#'.
+std::vector<std::string> wordsOf(const std::string& line) {
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    std::string word;
+    while (in >> word) {
+        if (word[0] == '#') break;
+        words.push_back(word);
+    }
+    return words;
+}
+
+struct LineParser {
+    const std::vector<std::string>& words;
+    std::string message;
+
+    bool fail(std::string text) {
+        message = std::move(text);
+        return false;
+    }
+    bool argumentCount(size_t minimum, size_t maximum) {
+        const size_t count = words.size() - 2;
+        if (count < minimum) return fail("'" + words[1] + "' needs " + (minimum == 1 ? "an argument" : "more arguments"));
+        if (count > maximum) return fail("too many arguments for '" + words[1] + "'");
+        return true;
+    }
+
+    bool key(HeadlessEvent& event) {
+        if (!argumentCount(1, 2)) return false;
+        event.kind = HeadlessEventKind::Key;
+        event.lParam = 1;
+        const std::string& what = words[2];
+        if (what == "code") {
+            uint64_t code = 0;
+            if (words.size() != 4 || !parseDecimal(words[3], 0xFFFF, code)) {
+                return fail("'key code' needs a decimal character code from 0 to 65535");
+            }
+            event.code = static_cast<uint32_t>(code);
+            return true;
+        }
+        if (words.size() != 3) return fail("too many arguments for 'key'");
+        if (what == "enter") event.code = 13;
+        else if (what == "esc") event.code = 27;
+        else if (what.size() == 1 && what[0] > 0x20 && what[0] < 0x7F) event.code = static_cast<unsigned char>(what[0]);
+        else return fail("bad key '" + what + "': one printable character, enter, esc or code N");
+        return true;
+    }
+
+    bool post(HeadlessEvent& event) {
+        if (!argumentCount(1, 1)) return false;
+        if (words[2] != "A" && words[2] != "P") return fail("bad posted command '" + words[2] + "': A or P");
+        event.kind = HeadlessEventKind::Key;
+        event.code = static_cast<uint32_t>(words[2][0]);
+        event.lParam = postedCommandMarker;
+        return true;
+    }
+
+    bool click(HeadlessEvent& event, bool doubleClick) {
+        if (!argumentCount(2, 4)) return false;
+        uint64_t x = 0;
+        uint64_t y = 0;
+        if (!parseDecimal(words[2], 0xFFFF, x) || !parseDecimal(words[3], 0xFFFF, y)) {
+            return fail("bad position '" + words[2] + " " + words[3] + "': pixels from 0 to 65535");
+        }
+        event.kind = doubleClick ? HeadlessEventKind::DoubleClick : HeadlessEventKind::Click;
+        event.x = static_cast<uint32_t>(x);
+        event.y = static_cast<uint32_t>(y);
+        for (size_t i = 4; i < words.size(); ++i) {
+            bool& held = words[i] == "ctrl" ? event.control : event.shift;
+            if ((words[i] != "ctrl" && words[i] != "shift") || held) {
+                return fail("bad modifier '" + words[i] + "': ctrl and shift, each once");
+            }
+            held = true;
+        }
+        return true;
+    }
+
+    bool number(HeadlessEvent& event, HeadlessEventKind kind, uint64_t limit, const char* what) {
+        if (!argumentCount(1, 1)) return false;
+        uint64_t value = 0;
+        if (!parseDecimal(words[2], limit, value)) return fail(std::string("bad ") + what + " '" + words[2] + "'");
+        event.kind = kind;
+        event.code = static_cast<uint32_t>(value);
+        return true;
+    }
+
+    bool input(HeadlessEvent& event) {
+        if (!argumentCount(1, 1)) return false;
+        uint32_t value = 0;
+        bool valid = words[2].size() == 6;
+        for (char c : words[2]) {
+            const int digit = hexDigit(c);
+            valid = valid && digit >= 0;
+            value = value * 16 + static_cast<uint32_t>(digit < 0 ? 0 : digit);
+        }
+        if (!valid) return fail("bad inputs '" + words[2] + "': six hexadecimal digits");
+        event.kind = HeadlessEventKind::Input;
+        event.code = value;
+        return true;
+    }
+
+    bool inject(HeadlessEvent& event) {
+        if (!argumentCount(1, 1)) return false;
+        event.kind = HeadlessEventKind::Inject;
+        if (!decodeFrameWord(words[2], event.bytes)) {
+            return fail("bad bytes '" + words[2] + "': characters and \\xHH escapes");
+        }
+        return true;
+    }
+
+    bool plain(HeadlessEvent& event, HeadlessEventKind kind) {
+        if (!argumentCount(0, 0)) return false;
+        event.kind = kind;
+        return true;
+    }
+
+    bool parse(HeadlessEvent& event) {
+        uint64_t at = 0;
+        if (!parseDecimal(words[0], maxTime, at)) return fail("bad time '" + words[0] + "': milliseconds");
+        event.at = static_cast<int64_t>(at);
+        if (words.size() < 2) return fail("missing event after the time");
+        const std::string& name = words[1];
+        if (name == "key") return key(event);
+        if (name == "post") return post(event);
+        if (name == "click") return click(event, false);
+        if (name == "dblclick") return click(event, true);
+        if (name == "paint") return plain(event, HeadlessEventKind::Paint);
+        if (name == "menu") return number(event, HeadlessEventKind::Menu, 0xFFFFFFFFu, "command");
+        if (name == "close") return plain(event, HeadlessEventKind::Close);
+        if (name == "input") return input(event);
+        if (name == "latency") return number(event, HeadlessEventKind::Latency, 1000000000u, "latency");
+        if (name == "unplug") return plain(event, HeadlessEventKind::Unplug);
+        if (name == "plug") return plain(event, HeadlessEventKind::Plug);
+        if (name == "mute") return plain(event, HeadlessEventKind::Mute);
+        if (name == "unmute") return plain(event, HeadlessEventKind::Unmute);
+        if (name == "inject") return inject(event);
+        if (name == "screen") return plain(event, HeadlessEventKind::Screen);
+        if (name == "state") return plain(event, HeadlessEventKind::State);
+        return fail("unknown event '" + name + "'");
+    }
+};
+
+}  // namespace
+
+bool decodeFrameWord(const std::string& word, std::string& bytes) {
+    bytes.clear();
+    for (size_t i = 0; i < word.size(); ++i) {
+        const char c = word[i];
+        if (c != '\\') {
+            bytes.push_back(c);
+            continue;
+        }
+        if (i + 3 >= word.size()) return false;
+        if (word[i + 1] != 'x' || hexDigit(word[i + 2]) < 0 || hexDigit(word[i + 3]) < 0) return false;
+        bytes.push_back(static_cast<char>(hexDigit(word[i + 2]) * 16 + hexDigit(word[i + 3])));
+        i += 3;
+    }
+    return true;
+}
+
+bool parseEvents(const std::string& text, const std::string& name, std::vector<HeadlessEvent>& events,
+                 std::string& error) {
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        const std::vector<std::string> words = wordsOf(line);
+        if (words.empty()) continue;
+        LineParser parser{words, {}};
+        HeadlessEvent event;
+        if (!parser.parse(event)) {
+            error = name + ":" + std::to_string(number) + ": " + parser.message;
+            return false;
+        }
+        event.sourceLine = number;
+        events.push_back(event);
+    }
+    return true;
+}
+
+}  // namespace kt57

@@ -1,0 +1,136 @@
+// kt57-run: rehearses a program headless, against the virtual board in virtual time, and prints
+// a trace. Usage and formats: docs/kt57-run.md.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/headless/headless_run.h"
+#include "tools/kt57-run/events_file.h"
+#include "tools/kt57-run/run_trace.h"
+
+namespace {
+
+constexpr int exitUsage = 2;
+constexpr const char* usage = "usage: kt57-run [--events FILE] [--until MS] [--board-serial S] [DIR]\n";
+
+struct Options {
+    std::string eventsFile;
+    int64_t until = 60000;
+    std::string boardSerial = "VB000001";
+    std::string directory = ".";
+};
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "kt57-run: %s\n%s", message.c_str(), usage);
+    return exitUsage;
+}
+
+bool parseUntil(const char* text, int64_t& value) {
+    if (*text == '\0' || std::strlen(text) > 15) return false;
+    value = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9') return false;
+        value = value * 10 + (*c - '0');
+    }
+    return true;
+}
+
+bool validSerial(const std::string& serial) {
+    if (serial.empty() || serial.size() > 8) return false;
+    for (char c : serial) {
+        if (c <= 0x20 || c >= 0x7F) return false;
+    }
+    return true;
+}
+
+// Returns -1 when the options are good, else the exit status.
+int parseOptions(int argc, char** argv, Options& options) {
+    bool haveDirectory = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool takesValue = arg == "--events" || arg == "--until" || arg == "--board-serial";
+        if (takesValue && i + 1 >= argc) return fail("option " + arg + " needs a value");
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(usage, stdout);
+            return 0;
+        } else if (arg == "--events") {
+            options.eventsFile = argv[++i];
+        } else if (arg == "--until") {
+            if (!parseUntil(argv[++i], options.until)) return fail(std::string("bad --until '") + argv[i] + "': milliseconds");
+        } else if (arg == "--board-serial") {
+            options.boardSerial = argv[++i];
+            if (!validSerial(options.boardSerial)) {
+                return fail("bad --board-serial '" + options.boardSerial + "': 1 to 8 printable characters");
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return fail("unknown option '" + arg + "'");
+        } else if (haveDirectory) {
+            return fail("more than one DIR: '" + arg + "'");
+        } else {
+            options.directory = arg;
+            haveDirectory = true;
+        }
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(options.directory, error)) return fail(options.directory + ": no such directory");
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    const int status = parseOptions(argc, argv, options);
+    if (status >= 0) return status;
+
+    std::vector<kt57::HeadlessEvent> events;
+    if (!options.eventsFile.empty()) {
+        std::ifstream in(options.eventsFile, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "kt57-run: %s: cannot read the events file\n", options.eventsFile.c_str());
+            return exitUsage;
+        }
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string error;
+        if (in.bad() || !kt57::parseEvents(text, options.eventsFile, events, error)) {
+            std::fprintf(stderr, "%s\n", in.bad() ? ("kt57-run: " + options.eventsFile + ": read error").c_str()
+                                                  : error.c_str());
+            return exitUsage;
+        }
+    }
+
+    kt57::HeadlessRun run({options.directory, options.boardSerial});
+    kt57::TraceWriter trace(stdout, run.clock());
+    kt57::TracingDriver driver(run.board(), trace);
+    kt57::TracingSurface surface(run.canvas(), trace);
+    kt57::TracingObserver observer(trace);
+    run.useDriver(driver);
+    run.useSurface(surface);
+    run.setObserver(&observer);
+    run.onReport = [&](const kt57::HeadlessEvent& event) {
+        if (event.kind == kt57::HeadlessEventKind::Screen) trace.screen(run.canvas());
+        else trace.line(kt57::formatState(run.sequencer()));
+    };
+    for (const kt57::HeadlessEvent& event : events) run.post(event);
+
+    run.start();
+    // Ends at the window's destruction, when nothing more can happen, or at --until (inclusive).
+    bool ended = false;
+    auto checkEnd = [&] {
+        if (run.finished()) {
+            trace.line("exit");
+            return true;
+        }
+        return run.idle();
+    };
+    ended = checkEnd();
+    while (!ended && run.step(options.until)) ended = checkEnd();
+    if (!ended) run.clock().advanceTo(options.until);
+    trace.line(kt57::formatState(run.sequencer()));
+    std::fflush(stdout);
+    return 0;
+}

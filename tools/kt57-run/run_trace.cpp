@@ -1,0 +1,119 @@
+// kt57-run's trace lines.
+#include "tools/kt57-run/run_trace.h"
+
+#include <cinttypes>
+
+namespace kt57 {
+
+std::string formatFrame(const char* bytes, size_t size) {
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
+            text.push_back(static_cast<char>(byte));
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            text += escape;
+        }
+    }
+    return text;
+}
+
+std::string formatState(const Sequencer& s) {
+    const RunControl& run = s.run;
+    const MachineState& machine = s.machine;
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "state next=%d current=%d continue=%d break=%d count=%d mode=%c resume=%c phase=%d reply=%d "
+                  "sleep=%d in=%06X out=%06X pol=%06X flags=%06X cond=%d loop=%d link=%d",
+                  run.nextLine, run.currentLine, run.continueLine, run.breakLine, s.program.lineCount, run.runMode,
+                  run.resumeMode, run.stepPhase, run.replyWait, run.sleepTicks,
+                  static_cast<unsigned>(machine.inputRegister) & 0xFFFFFFu,
+                  static_cast<unsigned>(machine.outputRegister) & 0xFFFFFFu,
+                  static_cast<unsigned>(machine.polarityMask) & 0xFFFFFFu,
+                  static_cast<unsigned>(machine.flagRegister) & 0xFFFFFFu, machine.conditionFlag, machine.loopCounter,
+                  s.link.linkState);
+    return text;
+}
+
+void TraceWriter::line(const std::string& what) {
+    std::fprintf(out_, "%" PRId64 " %s\n", clock_.now(), what.c_str());
+}
+
+void TraceWriter::screen(const TextCanvas& canvas) {
+    line("screen");
+    const std::string rows = canvas.render();
+    size_t start = 0;
+    while (start < rows.size()) {
+        size_t end = rows.find('\n', start);
+        if (end == std::string::npos) end = rows.size();
+        std::fprintf(out_, "  %s\n", rows.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+}
+
+FT_STATUS TracingDriver::FT_ListDevices(void* arg1, void* arg2, uint32_t flags) {
+    return inner_.FT_ListDevices(arg1, arg2, flags);
+}
+FT_STATUS TracingDriver::FT_OpenEx(void* arg, uint32_t flags, FT_HANDLE* handle) {
+    return inner_.FT_OpenEx(arg, flags, handle);
+}
+FT_STATUS TracingDriver::FT_SetChars(FT_HANDLE handle, unsigned char eventChar, unsigned char eventCharEnabled,
+                                     unsigned char errorChar, unsigned char errorCharEnabled) {
+    return inner_.FT_SetChars(handle, eventChar, eventCharEnabled, errorChar, errorCharEnabled);
+}
+FT_STATUS TracingDriver::FT_SetTimeouts(FT_HANDLE handle, uint32_t readTimeout, uint32_t writeTimeout) {
+    return inner_.FT_SetTimeouts(handle, readTimeout, writeTimeout);
+}
+FT_STATUS TracingDriver::FT_GetStatus(FT_HANDLE handle, uint32_t* rxBytes, uint32_t* txBytes, uint32_t* eventStatus) {
+    return inner_.FT_GetStatus(handle, rxBytes, txBytes, eventStatus);
+}
+
+FT_STATUS TracingDriver::FT_Read(FT_HANDLE handle, void* buffer, uint32_t bytesToRead, uint32_t* bytesReturned) {
+    const FT_STATUS status = inner_.FT_Read(handle, buffer, bytesToRead, bytesReturned);
+    if (status == FT_OK && bytesReturned != nullptr && *bytesReturned > 0) {
+        trace_.line("recv " + formatFrame(static_cast<const char*>(buffer), *bytesReturned));
+    }
+    return status;
+}
+
+FT_STATUS TracingDriver::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t bytesToWrite,
+                                  uint32_t* bytesWritten) {
+    const FT_STATUS status = inner_.FT_Write(handle, buffer, bytesToWrite, bytesWritten);
+    const std::string frame = formatFrame(static_cast<const char*>(buffer), bytesToWrite);
+    trace_.line((status == FT_OK ? "send " : "send-failed ") + frame);
+    return status;
+}
+
+FT_STATUS TracingDriver::FT_Close(FT_HANDLE handle) {
+    trace_.line("close");
+    return inner_.FT_Close(handle);
+}
+
+void TracingSurface::resizeWindow(int width, int height) {
+    trace_.line("resize " + std::to_string(width) + " " + std::to_string(height));
+    inner_.resizeWindow(width, height);
+}
+
+void TracingObserver::linkOpened(int result) { trace_.line(result > 0 ? "open" : "open-failed"); }
+
+void TracingObserver::errorStopped(ErrorStop stop) {
+    switch (stop) {
+        case ErrorStop::Data:
+            trace_.line("error data");
+            return;
+        case ErrorStop::Loop:
+            trace_.line("error loop");
+            return;
+        case ErrorStop::Device:
+            trace_.line("error device");
+            return;
+    }
+}
+
+void TracingObserver::modeFileWritten(const char* bytes, size_t size) {
+    trace_.line("mode-file " + formatFrame(bytes, size));
+}
+
+}  // namespace kt57
