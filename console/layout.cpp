@@ -26,11 +26,6 @@ FieldText fixed(const char* text, int length) {
 
 }  // namespace
 
-CellOrigin listingCellOrigin(int lineIndex) {
-    return {listingColumnWidth * (lineIndex / listingRows) + listingLeft,
-            listingRowHeight * (lineIndex % listingRows) + listingTop};
-}
-
 int listedLineCount(int32_t lineCount) {
     if (lineCount < 0) return 0;
     return lineCount > maxProgramLines ? maxProgramLines : lineCount;

@@ -32,7 +32,10 @@ struct FieldText {
 };
 
 // Top-left corner of line index i's listing cell (column i / 25, row i % 25).
-CellOrigin listingCellOrigin(int lineIndex);
+constexpr CellOrigin listingCellOrigin(int lineIndex) {
+    return {listingColumnWidth * (lineIndex / listingRows) + listingLeft,
+            listingRowHeight * (lineIndex % listingRows) + listingTop};
+}
 // How many lines the listing shows: lineCount, at most 256, never negative.
 int listedLineCount(int32_t lineCount);
 // Outer window width that shows every listing column, between 480 and 4000.

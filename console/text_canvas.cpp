@@ -9,10 +9,27 @@ namespace kt57 {
 namespace {
 
 // The column whose sample point x = 8c + 4 lies in the 8-pixel cell starting at x.
-int64_t firstColumnAt(int x) {
-    const int64_t shifted = static_cast<int64_t>(x) + 3;
-    return shifted >= 0 ? shifted / 8 : -((-shifted + 7) / 8);
+int64_t firstColumnAt(int x) { return (static_cast<int64_t>(x) + 3) >> 3; }  // floor division
+
+constexpr uint8_t leadKind = 1;
+constexpr uint8_t trailKind = 2;
+
+struct ByteKinds {
+    uint8_t kinds[256];
+    constexpr uint8_t operator[](unsigned char byte) const { return kinds[byte]; }
+};
+
+constexpr ByteKinds makeByteKinds() {
+    ByteKinds table{};
+    for (int byte = 0; byte < 256; ++byte) {
+        const bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        const bool trail = byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
+        table.kinds[byte] = static_cast<uint8_t>((lead ? leadKind : 0) | (trail ? trailKind : 0));
+    }
+    return table;
 }
+
+constexpr ByteKinds byteKinds = makeByteKinds();
 
 uint32_t shownSingle(unsigned char byte) {
     if (byte < 0x20) return 0x2400u + byte;  // control pictures
@@ -70,7 +87,10 @@ bool TextCanvas::drawText(int x, int y, const char* bytes, int length) {
     if (!open_) return false;
     ++drawCount_;
     if (bytes == nullptr || length <= 0) return true;
-    const int index = findOrAddBand(y);
+    // Drawing runs thousands of times a tick (every marker after every instruction): one table
+    // lookup for the band, one pass over the bytes, no allocation.
+    int index = (y >= 0 && y < directYLimit) ? bandOfY_[y] - 1 : findBand(y);
+    if (index < 0) index = findOrAddBand(y);
     if (index < 0) {
         overflowed_ = true;
         return true;
@@ -78,8 +98,8 @@ bool TextCanvas::drawText(int x, int y, const char* bytes, int length) {
     Cell* cells = band(index);
     const int64_t start = firstColumnAt(x);
     const int64_t end = start + length;
-    const int64_t from = std::max<int64_t>(start, 0);
-    const int64_t to = std::min<int64_t>(end, maxColumns);
+    const int64_t from = start > 0 ? start : 0;
+    const int64_t to = end < maxColumns ? end : maxColumns;
     if (end > maxColumns) overflowed_ = true;
     if (from >= to) return true;
 
@@ -89,24 +109,44 @@ bool TextCanvas::drawText(int x, int y, const char* bytes, int length) {
 
     const auto* data = reinterpret_cast<const unsigned char*>(bytes);
     const auto colour = static_cast<uint8_t>(colour_);
+    if (start >= 0 && end <= maxColumns) {
+        Cell* cell = cells + start;
+        for (int at = 0; at < length;) {
+            const unsigned char byte = data[at];
+            if ((byteKinds[byte] & leadKind) != 0 && at + 1 < length && (byteKinds[data[at + 1]] & trailKind) != 0) {
+                cell[at] = Cell{PairFirst, colour, byte, data[at + 1]};
+                cell[at + 1] = Cell{PairSecond, colour, byte, data[at + 1]};
+                at += 2;
+            } else {
+                cell[at] = Cell{Single, colour, byte, 0};
+                at += 1;
+            }
+        }
+    } else {
+        drawClipped(cells, start, data, length, colour);
+    }
+    if (to > bandExtent_[index]) bandExtent_[index] = static_cast<int>(to);
+    return true;
+}
+
+void TextCanvas::drawClipped(Cell* cells, int64_t start, const unsigned char* data, int length, uint8_t colour) {
+    auto put = [cells](int64_t column, Cell cell) {
+        if (column >= 0 && column < maxColumns) cells[column] = cell;
+    };
     for (int at = 0; at < length;) {
         const int64_t column = start + at;
         if (isCp932LeadByte(data[at]) && at + 1 < length && isCp932TrailByte(data[at + 1])) {
-            if (column >= 0 && column < maxColumns) cells[column] = Cell{PairFirst, colour, data[at], data[at + 1]};
-            if (column + 1 >= 0 && column + 1 < maxColumns) {
-                cells[column + 1] = Cell{PairSecond, colour, data[at], data[at + 1]};
-            }
+            put(column, Cell{PairFirst, colour, data[at], data[at + 1]});
+            put(column + 1, Cell{PairSecond, colour, data[at], data[at + 1]});
             at += 2;
         } else {
-            if (column >= 0 && column < maxColumns) cells[column] = Cell{Single, colour, data[at], 0};
+            put(column, Cell{Single, colour, data[at], 0});
             at += 1;
         }
     }
-    // A pair whose first column fell left of column 0 shows nothing of itself.
-    if (start < 0 && cells[0].kind == PairSecond) cells[0].kind = BrokenHalf;
+    // A pair with one column outside the storage shows nothing of itself.
+    if (cells[0].kind == PairSecond && start < 0) cells[0].kind = BrokenHalf;
     if (cells[maxColumns - 1].kind == PairFirst) cells[maxColumns - 1].kind = BrokenHalf;
-    bandExtent_[index] = std::max(bandExtent_[index], static_cast<int>(to));
-    return true;
 }
 
 uint32_t TextCanvas::shownAt(const Cell* cells, int column, int* width) const {

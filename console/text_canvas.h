@@ -72,6 +72,8 @@ private:
     static constexpr int directYLimit = 4096;  // y values looked up without a search
 
     int findBand(int y) const;
+    // The slow path of drawText for a text reaching outside the stored columns.
+    void drawClipped(Cell* cells, int64_t start, const unsigned char* data, int length, uint8_t colour);
     int findOrAddBand(int y);
     Cell* band(int index) { return cells_.get() + static_cast<size_t>(index) * maxColumns; }
     const Cell* band(int index) const { return cells_.get() + static_cast<size_t>(index) * maxColumns; }
