@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "console/screen_texts.h"
@@ -236,6 +237,42 @@ TEST_F(ScreenTest, NothingDrawsWithoutASurface) {
     drawStatusRow(bare, *store, run);
     EXPECT_FALSE(drawText(bare, 0, 0, "x", 1));
     EXPECT_EQ(bare.context.open, 0);
+}
+
+// The sample screen of docs/console-canvas.md.
+TEST_F(ScreenTest, DocumentedSampleScreen) {
+    auto store = makeProgram(7, {0, 10});
+    const char* texts[] = {"SET 3      ", "WA00000F   ", "RD000000   ", "AND 000001 ", "JNG 010    ", "DEC        ", "JNZ 010    "};
+    for (int index = 0; index < 7; ++index) std::memcpy(store->lines[index].text, texts[index], 11);
+    console.detailView = 1;
+    MachineState machine;
+    machine.loopCounter = 3;
+    RunControl run = startedRun(7);
+    run.breakLine = 5;
+    run.continueLine = 7;
+    drawHeader(console, *store, run);
+    drawText(console, 310, 10, versionText, versionLength);
+    drawLoopCounter(console, machine);
+    drawText(console, 10, 10, runningText, runningLength);
+    drawText(console, 205, 70, "RD000000\r", 9);
+    drawText(console, 355, 70, "R0000A5\r", 8);
+    run.nextLine = 3;
+    run.currentLine = 2;
+    run.refreshTick = 5;
+    drawStatusRow(console, *store, run);
+    drawErrorText(console, 310, 10, loopErrorText, loopErrorLength);
+    EXPECT_EQ(canvas.render(),
+              "y=10  連続実行中 (Sキーで実行停止)          ループエラー\n"
+              "red 39-50\n"
+              "y=40  実行データNo.   3 /   7    □  ラベル  ___\n"
+              "y=70  レジスタ    3   送信 >>  RD000000␍ 受信 >> R0000A5␍\n"
+              "y=110       1     SET 3\n"
+              "y=130       2  10 WA00000F\n"
+              "y=150  ■   3     RD000000\n"
+              "y=170  次   4     AND 000001\n"
+              "y=190       5     JNG 010\n"
+              "y=210   B   6     DEC\n"
+              "y=230       7     JNZ 010\n");
 }
 
 }  // namespace
