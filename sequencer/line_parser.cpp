@@ -102,14 +102,12 @@ LineLayout parseProgramLine(const char* piece, int length, ProgramLine& line) {
     line.text[textColumns] = '\0';
 
     line.opcode = classifyText(line.text);
-    for (const OpCodeInfo& info : opCodeTable) {
-        if (info.code == line.opcode) {
-            // 0 marks a reference that resolution fills in once every label is known.
-            if (info.kind == OperandKind::Target) {
-                line.target = 0;
-            } else if (info.kind == OperandKind::Operand) {
-                line.operand = 0;
-            }
+    // 0 marks a reference that resolution fills in once every label is known.
+    if (const OpCodeInfo* info = findOpCodeInfo(line.opcode)) {
+        if (info->kind == OperandKind::Target) {
+            line.target = 0;
+        } else if (info->kind == OperandKind::Operand) {
+            line.operand = 0;
         }
     }
     return layout;

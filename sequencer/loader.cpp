@@ -11,19 +11,10 @@ namespace kt57 {
 
 namespace {
 
-const OpCodeInfo* infoOf(int32_t opcode) {
-    for (const OpCodeInfo& info : opCodeTable) {
-        if (info.code == opcode) {
-            return &info;
-        }
-    }
-    return nullptr;
-}
-
 void resolve(ProgramStore& store) {
     for (int32_t i = 0; i < store.lineCount; ++i) {
         ProgramLine& line = store.lines[i];
-        const OpCodeInfo* info = infoOf(line.opcode);
+        const OpCodeInfo* info = findOpCodeInfo(line.opcode);
         const int column = info != nullptr ? info->argumentColumn : 4;
         if (line.target == 0) {
             line.target = findLabel(store, &line.text[column]);

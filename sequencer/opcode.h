@@ -64,4 +64,33 @@ inline constexpr OpCodeInfo opCodeTable[] = {
 };
 static_assert(sizeof(opCodeTable) / sizeof(opCodeTable[0]) == 20, "one row per mnemonic");
 
+// The table row of an opcode, or nullptr for a device command or an unknown value.
+constexpr const OpCodeInfo* findOpCodeInfo(int32_t code) {
+    for (const OpCodeInfo& info : opCodeTable) {
+        if (info.code == code) return &info;
+    }
+    return nullptr;
+}
+
+namespace opcode_table_checks {
+constexpr int rowOf(int32_t code) {
+    for (int row = 0; row < static_cast<int>(sizeof(opCodeTable) / sizeof(opCodeTable[0])); ++row) {
+        if (opCodeTable[row].code == code) return row;
+    }
+    return -1;
+}
+constexpr bool eachCodeOnce() {
+    for (const OpCodeInfo& a : opCodeTable) {
+        int count = 0;
+        for (const OpCodeInfo& b : opCodeTable) count += a.code == b.code;
+        if (count != 1) return false;
+    }
+    return true;
+}
+}  // namespace opcode_table_checks
+static_assert(opcode_table_checks::eachCodeOnce(), "each opcode has exactly one row");
+// The two-blank forms must be tried first, or "OR  " and "JZ  " would read as their short forms.
+static_assert(opcode_table_checks::rowOf(Or) < opcode_table_checks::rowOf(OrShort), "OR  before OR ");
+static_assert(opcode_table_checks::rowOf(Jz) < opcode_table_checks::rowOf(JzShort), "JZ  before JZ ");
+
 }  // namespace kt57

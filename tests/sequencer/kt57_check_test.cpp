@@ -142,7 +142,7 @@ TEST_F(CheckTool, UnreadableFilesAndBadUsageExitWith2) {
 
 TEST(CheckProgram, LeavesOrdinaryLinesAlone) {
     const std::string source =
-        "R0000000\nW0@\nW0<255\nRD000000\n010 NOP\n    JMP 010\nOR 000001\nJZ 010\nDECX\nSET 12\nSLP 0.05\n"
+        "R0000000\nW0@\nW0<255\nRD000000\n010 NOP\n    JMP 010\nOR 000001\nJZ 010\nDECX\nSET 12\nSLP 0.05\nSET 12 4\n"
         "SLP 1e3\nFST 000001\nW0000001  / \x83\x52\x83\x81\x83\x93\x83\x67\n\n/ only a comment\n020\n";
     const std::vector<Finding> findings = checkProgram(source.data(), source.size());
     for (const Finding& finding : findings) ADD_FAILURE() << finding.line << ": " << finding.message;

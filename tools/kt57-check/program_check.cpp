@@ -55,13 +55,6 @@ std::string shown(std::string_view bytes) {
 
 std::string textOf(const ProgramLine& line) { return std::string(line.text, textColumns); }
 
-const OpCodeInfo* infoOf(int32_t opcode) {
-    for (const OpCodeInfo& info : opCodeTable) {
-        if (info.code == opcode) return &info;
-    }
-    return nullptr;
-}
-
 // The mnemonics as written, longest first so that "OR@" is tried before "OR".
 std::vector<std::string> mnemonicStems() {
     std::vector<std::string> stems;
@@ -113,7 +106,7 @@ private:
     void checkLine(int32_t i) {
         const ProgramLine& line = store_.lines[i];
         const std::string text = textOf(line);
-        const OpCodeInfo* info = infoOf(line.opcode);
+        const OpCodeInfo* info = findOpCodeInfo(line.opcode);
         if (line.opcode == DeviceCommand_ || line.opcode == Blank) {
             if (!checkIndentation(i, text) && line.opcode == DeviceCommand_ && !checkMnemonicLike(i, text)) {
                 checkDeviceCommand(i, text);
@@ -124,7 +117,7 @@ private:
             checkOperand(i, *info);
         } else if (line.opcode == Slp) {
             checkSleep(i);
-        } else if (line.opcode == Set && isDigit(text[7])) {
+        } else if (line.opcode == Set && isDigit(text[4]) && isDigit(text[5]) && isDigit(text[6]) && isDigit(text[7])) {
             add(i, "SET reads 3 digits at most: " + shown(text) + " sets the loop counter to " +
                        std::to_string(readSetCount(line.text)));
         }
