@@ -45,6 +45,25 @@ TEST(Cp932, DecodesSingleBytesPairsAndInvalidInput) {
     EXPECT_EQ(decodeCp932(nullptr, 0, &codePoint), 0);
 }
 
+// Samples across the generated table: each block of the code page, its extensions and its gaps.
+TEST(Cp932, TableMatchesTheCodePageAcrossItsBlocks) {
+    const struct {
+        unsigned lead, trail;
+        uint32_t codePoint;
+    } cases[] = {
+        {0x81, 0x40, 0x3000}, {0x81, 0x5F, 0xFF3C}, {0x81, 0x60, 0xFF5E}, {0x81, 0x91, 0xFFE0},
+        {0x81, 0xAD, replacementCharacter}, {0x82, 0x9F, 0x3041}, {0x83, 0x94, 0x30F4},
+        {0x87, 0x54, 0x2160}, {0x88, 0x9E, replacementCharacter}, {0x88, 0x9F, 0x4E9C},
+        {0x9F, 0xFC, 0x6ECC}, {0xE0, 0x40, 0x6F3E}, {0xEA, 0xA4, 0x7199}, {0xEA, 0xA5, replacementCharacter},
+        {0xEB, 0x40, replacementCharacter}, {0xED, 0x40, 0x7E8A}, {0xF0, 0x40, 0xE000}, {0xF9, 0xFC, 0xE757},
+        {0xFA, 0x40, 0x2170}, {0xFC, 0x4B, 0x9ED1}, {0xFC, 0x4C, replacementCharacter},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(cp932PairToUnicode(static_cast<unsigned char>(c.lead), static_cast<unsigned char>(c.trail)), c.codePoint)
+            << std::hex << c.lead << " " << c.trail;
+    }
+}
+
 TEST(Cp932, LeadBytesAreExactlyTheDoubleByteRanges) {
     for (int byte = 0; byte < 256; ++byte) {
         const bool expected = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);

@@ -275,5 +275,18 @@ TEST_F(ScreenTest, DocumentedSampleScreen) {
               "y=230       7     JNZ 010\n");
 }
 
+TEST_F(ScreenTest, OpeningReplacesTheOpenContextAndRejectsUnknownColours) {
+    openTextContext(console, 4);
+    EXPECT_EQ(canvas.contextColour(), 4);
+    openTextContext(console, 9);
+    EXPECT_EQ(console.context.colourIndex, 0);
+    EXPECT_EQ(canvas.contextColour(), 0);
+    closeTextContext(console);
+    closeTextContext(console);  // nothing open: nothing to do
+    EXPECT_EQ(console.context.open, 0);
+    EXPECT_FALSE(canvas.contextOpen());
+    EXPECT_FALSE(drawText(console, 10, 10, "x", 1));
+}
+
 }  // namespace
 }  // namespace kt57
