@@ -15,11 +15,6 @@
 namespace kt57::test {
 namespace {
 
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 std::string slurp(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -34,7 +29,7 @@ struct ToolResult {
 class Kt57Run : public HeadlessTest {
 protected:
     ToolResult tool(const std::string& arguments) {
-        const std::string binary = environment("KT57_BINARY_DIR") + "/tools/kt57-run/kt57-run";
+        const std::string binary = KT57_RUN_BINARY;
         const std::filesystem::path out = directory / "trace.out";
         const std::filesystem::path err = directory / "trace.err";
         const std::string command = "cd '" + directory.string() + "' && '" + binary + "' " + arguments + " >'" +
@@ -43,7 +38,7 @@ protected:
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
     }
     std::filesystem::path example(const char* name) {
-        return std::filesystem::path(environment("KT57_SOURCE_DIR")) / "tests/engine/kt57-run" / name;
+        return std::filesystem::path(KT57_RUN_EXAMPLE_DIR) / name;
     }
 };
 
