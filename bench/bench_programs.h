@@ -1,0 +1,20 @@
+// The sequence programs the benchmarks run, written into a scratch directory with a mode file.
+#pragma once
+#include <string>
+
+namespace kt57::bench {
+
+// A fresh directory under the system's temporary directory, emptied first.
+std::string scratchDirectory(const std::string& name);
+
+// Writes KT57Data.txt and KT57Mode.txt ("AD": automatic, detail view on) into directory.
+void writeProgram(const std::string& directory, const std::string& program);
+
+// 256 lines of control instructions in one loop: every burst runs into the loop error after 201
+// of them, each followed by a status-row and listing-marker redraw, and the C key resumes.
+std::string worstCaseTickProgram();
+
+// Steady running: device commands with their replies, loops with SET/DEC, short and real sleeps.
+std::string steadyRunningProgram();
+
+}  // namespace kt57::bench
