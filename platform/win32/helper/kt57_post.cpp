@@ -7,6 +7,7 @@
 //   kt57-post key NAME            post WM_KEYDOWN/WM_KEYUP as typing does: G, S, C, ESC or ENTER
 //   kt57-post command ID          post WM_COMMAND with the command identifier ID
 //   kt57-post client              print the client area's screen origin and size: X Y WIDTH HEIGHT
+//   kt57-post frame               print the whole window's screen origin and size: X Y WIDTH HEIGHT
 // Exit codes: 0 done, 1 no window (or still there, for gone), 2 bad arguments, 3 posting failed.
 #include <windows.h>
 
@@ -26,7 +27,7 @@ HWND findMainWindow() { return FindWindowA("WIN32CLASS", nullptr); }
 int usage() {
     std::fprintf(stderr,
                  "usage: kt57-post wait SECONDS | gone SECONDS | title | char CODE LPARAM | key G|S|C|ESC|ENTER |"
-                 " command ID | client\n");
+                 " command ID | client | frame\n");
     return exitUsage;
 }
 
@@ -112,6 +113,12 @@ int main(int argc, char** argv) {
         POINT origin = {0, 0};
         ClientToScreen(window, &origin);
         std::printf("%ld %ld %ld %ld\n", origin.x, origin.y, client.right - client.left, client.bottom - client.top);
+        return exitDone;
+    }
+    if (std::strcmp(verb, "frame") == 0 && argc == 2) {
+        RECT frame = {};
+        GetWindowRect(window, &frame);
+        std::printf("%ld %ld %ld %ld\n", frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
         return exitDone;
     }
     return usage();
