@@ -1,0 +1,134 @@
+#include "tools/kt57-board/headless_board.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/linux/board_control.h"
+#include "tools/kt57-board/frame_log.h"
+
+namespace kt57 {
+
+namespace {
+
+class StandardOutputLog : public BoardEventSink {
+public:
+    StandardOutputLog(PtyBoard& board, int64_t start) : board_(board), start_(start) {}
+    void boardEvent(const BoardEvent& event) override {
+        char line[1200];
+        formatBoardEvent(event, start_, board_.devicePath(), line, sizeof line);
+        std::printf("%s\n", line);
+    }
+    void note(const char* text) {
+        const int64_t elapsed = monotonicMilliseconds() - start_;
+        std::printf("%4lld.%03lld  %s\n", static_cast<long long>(elapsed / 1000),
+                    static_cast<long long>(elapsed % 1000), text);
+    }
+
+private:
+    PtyBoard& board_;
+    int64_t start_;
+};
+
+// Applies one control line; false when it asks the board to end.
+bool applyControl(const char* line, PtyBoard& board, StandardOutputLog& log) {
+    const BoardControl control = parseBoardControl(line);
+    const int64_t now = monotonicMilliseconds();
+    char text[160];
+    switch (control.kind) {
+    case BoardControlKind::Empty:
+        return true;
+    case BoardControlKind::Input:
+        board.model.inputs = control.inputs;
+        std::snprintf(text, sizeof text, "inputs     %06X", static_cast<unsigned>(control.inputs));
+        log.note(text);
+        return true;
+    case BoardControlKind::Unplug:
+        board.unplug(now);
+        return true;
+    case BoardControlKind::Plug:
+        if (!board.plug(now, text, sizeof text)) std::fprintf(stderr, "kt57-board: %s\n", text);
+        return true;
+    case BoardControlKind::Mute:
+        board.model.muted = true;
+        log.note("muted");
+        return true;
+    case BoardControlKind::Unmute:
+        board.model.muted = false;
+        log.note("unmuted");
+        return true;
+    case BoardControlKind::Inject:
+        if (!board.isPlugged()) std::fprintf(stderr, "kt57-board: unplugged, nothing injected\n");
+        board.inject(control.bytes, control.size, now);
+        return true;
+    case BoardControlKind::Quit:
+        return false;
+    case BoardControlKind::Help:
+        std::printf("controls: input 00FF00 | unplug | plug | mute | unmute | inject <bytes, \\xHH escapes> | quit\n");
+        return true;
+    case BoardControlKind::Invalid:
+        std::fprintf(stderr, "kt57-board: %s\n", control.error);
+        return true;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runHeadlessBoard(PtyBoard& board, int shutdownDescriptor, int64_t startMilliseconds) {
+    StandardOutputLog log(board, startMilliseconds);
+    board.events = &log;
+    char pending[1024];
+    size_t pendingSize = 0;
+    bool readingInput = true;
+    for (;;) {
+        pollfd watched[3] = {{shutdownDescriptor, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}, {board.descriptor(), POLLIN, 0}};
+        watched[1].fd = readingInput ? STDIN_FILENO : -1;
+        std::fflush(stdout);
+        const int ready = poll(watched, 3, board.millisecondsUntilDue(monotonicMilliseconds()));
+        if (ready < 0 && errno != EINTR) {
+            std::perror("kt57-board: poll");
+            board.events = nullptr;
+            return 4;
+        }
+        if (ready > 0 && watched[0].revents != 0) break;
+        if (ready > 0 && (watched[2].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && (watched[2].revents & POLLIN) == 0) {
+            std::fprintf(stderr, "kt57-board: the pseudo-terminal failed; board unplugged\n");
+            board.unplug(monotonicMilliseconds());
+        }
+        board.service(monotonicMilliseconds());
+        if (ready <= 0 || watched[1].revents == 0) continue;
+
+        const ssize_t got = read(STDIN_FILENO, pending + pendingSize, sizeof pending - 1 - pendingSize);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            readingInput = false;  // keep serving: the board may run with its input closed
+            continue;
+        }
+        pendingSize += static_cast<size_t>(got);
+        pending[pendingSize] = '\0';
+        char* start = pending;
+        bool keepRunning = true;
+        while (char* newline = std::strchr(start, '\n')) {
+            *newline = '\0';
+            keepRunning = applyControl(start, board, log);
+            start = newline + 1;
+            if (!keepRunning) break;
+        }
+        pendingSize = static_cast<size_t>(pending + pendingSize - start);
+        std::memmove(pending, start, pendingSize);
+        if (pendingSize == sizeof pending - 1) {
+            std::fprintf(stderr, "kt57-board: control line too long, dropped\n");
+            pendingSize = 0;
+        }
+        if (!keepRunning) break;
+    }
+    std::fflush(stdout);
+    board.events = nullptr;
+    return 0;
+}
+
+}  // namespace kt57

@@ -1,0 +1,90 @@
+// kt57-board: a virtual KT57 I/O board as its own process. It serves the board model on a
+// pseudo-terminal and registers it, so kt57d lists and opens it like a board on USB.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/linux/board_locations.h"
+#include "platform/linux/board_options.h"
+#include "platform/linux/pty_board.h"
+#include "tools/kt57-board/headless_board.h"
+#include "tools/kt57-board/shutdown_signals.h"
+
+#ifdef KT57_BOARD_PANEL
+#include "tools/kt57-board/board_panel.h"
+#endif
+
+namespace {
+
+// Exit codes, one per kind of problem.
+constexpr int exitBadArguments = 2;
+constexpr int exitCannotServe = 3;
+constexpr int exitNoDisplay = 5;
+
+const char usage[] =
+    "usage: kt57-board [--serial S] [--latency MS] [--headless]\n"
+    "  --serial S     serial number, 8 characters from '0' to 'Z' (default VB000001)\n"
+    "  --latency MS   delay before each reply, 0 to 10000 ms (default 1)\n"
+    "  --headless     no window: frames on standard output, controls on standard input\n"
+    "                 (input 00FF00, unplug, plug, mute, unmute, inject <bytes>, quit)\n"
+    "The board registers in $XDG_RUNTIME_DIR/kt57d/boards, where kt57d finds it.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kt57::BoardOptions options;
+    char error[512];
+    if (!kt57::parseBoardOptions(argc, argv, options, error, sizeof error)) {
+        std::fprintf(stderr, "kt57-board: %s\n", error);
+        return exitBadArguments;
+    }
+    if (options.help) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+#ifdef KT57_BOARD_PANEL
+    const bool hasDisplay = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr ||
+                            std::getenv("QT_QPA_PLATFORM") != nullptr;
+    if (!options.headless && !hasDisplay) {
+        std::fprintf(stderr, "kt57-board: no display for the panel; use --headless\n");
+        return exitNoDisplay;
+    }
+#else
+    if (!options.headless) {
+        std::fprintf(stderr, "kt57-board: built without Qt, only --headless is available\n");
+        return exitNoDisplay;
+    }
+#endif
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    const int shutdownDescriptor = kt57::installShutdownSignals();
+    if (shutdownDescriptor < 0) {
+        std::perror("kt57-board: cannot watch for signals");
+        return exitCannotServe;
+    }
+
+    const kt57::BoardLocations locations = kt57::defaultBoardLocations();
+    kt57::PtyBoard board(locations.registryDirectory);
+    for (int i = 0; i < 9; ++i) board.model.serialNumber[i] = options.serialNumber[i];
+    board.latencyMilliseconds = options.latencyMilliseconds;
+    const int64_t start = kt57::monotonicMilliseconds();
+    if (!board.plug(start, error, sizeof error)) {
+        std::fprintf(stderr, "kt57-board: %s\n", error);
+        return exitCannotServe;
+    }
+    std::printf("kt57-board: serving %s on %s, registered in %s\n", board.model.serialNumber, board.devicePath(),
+                locations.registryDirectory);
+
+    int status = 0;
+#ifdef KT57_BOARD_PANEL
+    if (!options.headless) {
+        status = kt57::runBoardPanel(board, shutdownDescriptor, start, argc, argv);
+    } else {
+        status = kt57::runHeadlessBoard(board, shutdownDescriptor, start);
+    }
+#else
+    status = kt57::runHeadlessBoard(board, shutdownDescriptor, start);
+#endif
+    board.unplug(kt57::monotonicMilliseconds());
+    return status;
+}
