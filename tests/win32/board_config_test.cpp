@@ -1,0 +1,125 @@
+#include "platform/win32/substitute/board_config.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "device/clock.h"
+
+namespace kt57 {
+namespace {
+
+struct Problem {
+    int line;
+    std::string message;
+};
+
+void collect(void* context, int lineNumber, const char* message) {
+    static_cast<std::vector<Problem>*>(context)->push_back({lineNumber, message});
+}
+
+int parse(const std::string& text, BoardConfig& config, std::vector<Problem>& problems) {
+    return parseBoardConfig(text.data(), text.size(), config, collect, &problems);
+}
+
+TEST(BoardConfig, ReadsEveryKeyWithCommentsBlanksAndCrLf) {
+    BoardConfig config;
+    std::vector<Problem> problems;
+    const std::string text =
+        "# the board\r\n\r\n  serial = AB123456  \r\ninputs=a5 # two inputs\r\nlatency = 250\r\nmuted = 1\r\n"
+        "unplugged = 1\r\nopenFails = 1\r\nwriteFails = 1\r\nstatusFails = 1\r\nreadFails = 1";
+    EXPECT_EQ(parse(text, config, problems), 0);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_STREQ(config.serialNumber, "AB123456");
+    EXPECT_EQ(config.inputs, 0xA5u);
+    EXPECT_EQ(config.latencyMilliseconds, 250);
+    EXPECT_TRUE(config.muted);
+    EXPECT_TRUE(config.faults.unplugged && config.faults.openFails && config.faults.writeFails &&
+                config.faults.statusFails && config.faults.readFails);
+}
+
+TEST(BoardConfig, ABadLineIsReportedWithItsNumberAndChangesNothing) {
+    struct Case {
+        const char* line;
+        const char* messagePart;
+    };
+    const Case cases[] = {
+        {"serial = AB1234567", "serial"},       // nine characters
+        {"serial = AB 12345", "serial"},        // a blank inside
+        {"serial =", "serial"},
+        {"inputs = 1000000", "inputs"},         // seven digits
+        {"inputs = 00G000", "inputs"},
+        {"latency = 10001", "latency"},
+        {"latency = -1", "latency"},
+        {"muted = yes", "muted"},
+        {"colour = red", "unknown key 'colour'"},
+        {"serial AB123456", "expected key = value"},
+        {"Serial = AB123456", "unknown key"},   // keys are case-sensitive
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        BoardConfig config;
+        std::vector<Problem> problems;
+        EXPECT_EQ(parse(std::string("# first\n") + c.line + "\ninputs = 3\n", config, problems), 1);
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].line, 2);
+        EXPECT_NE(problems[0].message.find(c.messagePart), std::string::npos) << problems[0].message;
+        const BoardConfig defaults;
+        EXPECT_STREQ(config.serialNumber, defaults.serialNumber);
+        EXPECT_EQ(config.latencyMilliseconds, defaults.latencyMilliseconds);
+        EXPECT_FALSE(config.muted);
+        EXPECT_EQ(config.inputs, 3u);  // the lines around it still count
+    }
+}
+
+TEST(BoardConfig, EmptyOrMissingTextLeavesTheDefaults) {
+    BoardConfig config;
+    EXPECT_EQ(parseBoardConfig(nullptr, 0, config), 0);
+    EXPECT_EQ(parseBoardConfig("", 0, config), 0);
+    EXPECT_STREQ(config.serialNumber, "VB000001");
+}
+
+class ManualClock : public Clock {
+public:
+    int64_t nowMilliseconds() override { return now; }
+    int64_t now = 0;
+};
+
+// What the substitute DLL does: the parsed configuration is what the board answers with.
+TEST(BoardConfig, AppliedToTheBoardItSetsSerialInputsAndUnplugging) {
+    ManualClock clock;
+    VirtualBoard board(clock);
+    BoardConfig config;
+    const std::string text = "serial = AB123456\ninputs = 00000F\nlatency = 5\n";
+    ASSERT_EQ(parseBoardConfig(text.data(), text.size(), config), 0);
+    applyBoardConfig(config, board);
+
+    char serial[listedSerialCapacity] = {};
+    ASSERT_EQ(board.FT_ListDevices(nullptr, serial, FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER), FT_OK);
+    EXPECT_STREQ(serial, "AB123456");
+    FT_HANDLE handle = nullptr;
+    ASSERT_EQ(board.FT_OpenEx(serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
+    const unsigned char read[] = "RA000000\r";
+    uint32_t count = 0;
+    ASSERT_EQ(board.FT_Write(handle, read, 9, &count), FT_OK);
+    clock.now = 4;
+    EXPECT_EQ(board.queuedBytes(), 0u);  // the latency came from the file
+    clock.now = 5;
+    unsigned char reply[10] = {};
+    ASSERT_EQ(board.FT_Read(handle, reply, 9, &count), FT_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), 9), "RA00000F\r");
+
+    // Unplugging through the file kills the open handle; plugging back lets a new open succeed.
+    config.faults.unplugged = true;
+    applyBoardConfig(config, board);
+    EXPECT_NE(board.FT_Write(handle, read, 9, &count), FT_OK);
+    EXPECT_NE(board.FT_OpenEx(serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
+    config.faults.unplugged = false;
+    applyBoardConfig(config, board);
+    EXPECT_EQ(board.FT_OpenEx(serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
+}
+
+}  // namespace
+}  // namespace kt57
