@@ -4,7 +4,8 @@
 #   1. the example program with the substitute DLL: window class, title, the frames in the DLL's log;
 #   2. a small loop program: typed keys (G, Enter, Esc, S) and posted 'P'/'A' commands, seen in the
 #      frames; the menu command 40001 writes KT57Mode.txt with CR LF and the process ends with 0;
-#   3. no FTD2XX.dll at all: the red no-connection text (read from a screenshot) and an untouched mode file.
+#   3. no FTD2XX.dll, and 4. one that lacks FT_Close: the red no-connection text (read from a
+#      screenshot), the menu command ends the program and the mode file stays untouched.
 # Screenshots and logs stay in build-win32/wine-test/. Usage: scripts/test-win32.sh
 set -euo pipefail
 
@@ -19,7 +20,7 @@ if [ "${1:-}" != "--inside-display" ]; then
   done
   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
     -DKT57_WERROR=ON >/dev/null
-  cmake --build build-win32 --target kt57d kt57_ftd2xx_substitute kt57_post -j "$(nproc)"
+  cmake --build build-win32 --target kt57d kt57_ftd2xx_substitute kt57_ftd2xx_incomplete kt57_post -j "$(nproc)"
 
   work=$(mktemp -d /tmp/kt57-wine.XXXXXX)
   cleanup() {
@@ -272,30 +273,43 @@ check "KT57Mode.txt: mode S saved without D, the listed serial number, CR LF lin
   equals "$(od -An -c "$run/KT57Mode.txt" | tr -s ' ')" "$(printf 'S\r\nAB123456\r\n' | od -An -c | tr -s ' ')"
 cp "$log" "$results/keys-FTD2XX.log"
 
-# ---------------------------------------------------------------- 3: no driver
+# ---------------------------------------------------------------- 3 and 4: no usable driver
+# Without a board start-up draws the red no-connection text at (10, 10) after its 100 attempts and
+# starts no timer. The check reads the status line's cells from a screenshot.
+expect_no_board() {
+  local name=$1
+  start_program
+  title=$(post wait 60)
+  check "$name: the window appears" equals "$title" "KT57D           AB123456"
+  local red_count=0
+  for _ in $(seq 1 40); do
+    sleep 0.5
+    screenshot "$results/$name.png"
+    red_count=$(pixels "$results/$name.png" 10 10 128 16 "$red")
+    [ "$red_count" -lt 40 ] || break
+  done
+  check "$name: the status line shows the red no-connection text" at_least "$red_count" 40
+  check "$name: the title banner is drawn in black, without red" \
+    equals "$(pixels "$results/$name.png" 20 40 224 16 "$dark" | awk '{ print ($1 >= 40) }')/$(pixels "$results/$name.png" 20 40 224 16 "$red")" "1/0"
+  check "$name: no header and no listing are drawn" equals "$(pixels "$results/$name.png" 10 70 460 150 "$dark")" 0
+  window_picture "$results/$name.png" "$results/$name-window.png"
+  post command 40001 >/dev/null
+  program_exit
+  check "$name: menu command 40001 ends the program with exit code 0" equals "$exit_code" 0
+  check "$name: without a board the mode file is left as it was" \
+    equals "$(od -An -c "$run/KT57Mode.txt" | tr -s ' ')" "$(printf 'AD\nAB123456\n' | od -An -c | tr -s ' ')"
+}
+
 echo "== no FTD2XX.dll"
-prepare_run nodriver "$root/examples/demo/KT57Data.txt" 'AD\nAB123456\n'
-start_program
-title=$(post wait 60)
-check "the window appears without a driver" equals "$title" "KT57D           AB123456"
-# After the 100 attempts start-up draws the no-connection text in red at (10, 10) and starts no timer.
-red_count=0
-for _ in $(seq 1 40); do
-  sleep 0.5
-  screenshot "$results/nodriver.png"
-  red_count=$(pixels "$results/nodriver.png" 10 10 128 16 "$red")
-  [ "$red_count" -lt 40 ] || break
-done
-check "the status line shows the red no-connection text" at_least "$red_count" 40
-check "the title banner is drawn in black" at_least "$(pixels "$results/nodriver.png" 20 40 224 16 "$dark")" 40
-check "the banner holds no red" equals "$(pixels "$results/nodriver.png" 20 40 224 16 "$red")" 0
-check "no listing is drawn" equals "$(pixels "$results/nodriver.png" 10 110 200 100 "$dark")" 0
-window_picture "$results/nodriver.png" "$results/kt57d-wine-no-driver.png"
-post command 40001 >/dev/null
-program_exit
-check "menu command 40001 ends the program with exit code 0" equals "$exit_code" 0
-check "without a board the mode file is left as it was" \
-  equals "$(od -An -c "$run/KT57Mode.txt" | tr -s ' ')" "$(printf 'AD\nAB123456\n' | od -An -c | tr -s ' ')"
+prepare_run no-driver "$root/examples/demo/KT57Data.txt" 'AD\nAB123456\n'
+expect_no_board no-driver
+
+echo "== an FTD2XX.dll without FT_Close"
+prepare_run incomplete-driver "$root/examples/demo/KT57Data.txt" 'AD\nAB123456\n'
+cp "$bin/substitute-incomplete/FTD2XX.dll" "$run/"
+printf 'serial = AB123456\n' >"$run/KT57Board.txt"
+expect_no_board incomplete-driver
+check "incomplete-driver: none of its functions was called" test ! -e "$log"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -133,6 +133,7 @@ void describeSerial(const void* argument, char* out, size_t size) {
 
 using kt57::substitute;
 
+// Exported by name through the .def file, which is what lets a test build leave one out.
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
@@ -143,7 +144,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
     return TRUE;
 }
 
-__declspec(dllexport) ULONG WINAPI FT_ListDevices(PVOID arg1, PVOID arg2, DWORD flags) {
+ULONG WINAPI FT_ListDevices(PVOID arg1, PVOID arg2, DWORD flags) {
     kt57::Call call;
     const ULONG status = substitute.board.FT_ListDevices(arg1, arg2, flags);
     if (flags == kt57::FT_LIST_NUMBER_ONLY && status == kt57::FT_OK && arg1 != nullptr) {
@@ -159,7 +160,7 @@ __declspec(dllexport) ULONG WINAPI FT_ListDevices(PVOID arg1, PVOID arg2, DWORD 
     return status;
 }
 
-__declspec(dllexport) ULONG WINAPI FT_OpenEx(PVOID arg, DWORD flags, PVOID* handle) {
+ULONG WINAPI FT_OpenEx(PVOID arg, DWORD flags, PVOID* handle) {
     kt57::Call call;
     const ULONG status = substitute.board.FT_OpenEx(arg, flags, handle);
     char serial[300];
@@ -172,7 +173,7 @@ __declspec(dllexport) ULONG WINAPI FT_OpenEx(PVOID arg, DWORD flags, PVOID* hand
     return status;
 }
 
-__declspec(dllexport) ULONG WINAPI FT_SetChars(PVOID handle, UCHAR eventChar, UCHAR eventCharEnabled, UCHAR errorChar,
+ULONG WINAPI FT_SetChars(PVOID handle, UCHAR eventChar, UCHAR eventCharEnabled, UCHAR errorChar,
                                                UCHAR errorCharEnabled) {
     kt57::Call call;
     const ULONG status = substitute.board.FT_SetChars(handle, eventChar, eventCharEnabled, errorChar, errorCharEnabled);
@@ -181,14 +182,14 @@ __declspec(dllexport) ULONG WINAPI FT_SetChars(PVOID handle, UCHAR eventChar, UC
     return status;
 }
 
-__declspec(dllexport) ULONG WINAPI FT_SetTimeouts(PVOID handle, ULONG readTimeout, ULONG writeTimeout) {
+ULONG WINAPI FT_SetTimeouts(PVOID handle, ULONG readTimeout, ULONG writeTimeout) {
     kt57::Call call;
     const ULONG status = substitute.board.FT_SetTimeouts(handle, readTimeout, writeTimeout);
     substitute.log.line("timeouts read %lu write %lu status %lu", readTimeout, writeTimeout, status);
     return status;
 }
 
-__declspec(dllexport) ULONG WINAPI FT_GetStatus(PVOID handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventStatus) {
+ULONG WINAPI FT_GetStatus(PVOID handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventStatus) {
     kt57::Call call;
     uint32_t rx = 0;
     uint32_t tx = 0;
@@ -204,7 +205,7 @@ __declspec(dllexport) ULONG WINAPI FT_GetStatus(PVOID handle, DWORD* rxBytes, DW
     return status;
 }
 
-__declspec(dllexport) ULONG WINAPI FT_Read(PVOID handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesReturned) {
+ULONG WINAPI FT_Read(PVOID handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesReturned) {
     kt57::Call call;
     uint32_t count = 0;
     const ULONG status = substitute.board.FT_Read(handle, buffer, bytesToRead, &count);
@@ -217,7 +218,7 @@ __declspec(dllexport) ULONG WINAPI FT_Read(PVOID handle, LPVOID buffer, DWORD by
     return status;
 }
 
-__declspec(dllexport) ULONG WINAPI FT_Write(PVOID handle, LPVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten) {
+ULONG WINAPI FT_Write(PVOID handle, LPVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten) {
     kt57::Call call;
     uint32_t count = 0;
     const ULONG status = substitute.board.FT_Write(handle, buffer, bytesToWrite, &count);
@@ -230,7 +231,7 @@ __declspec(dllexport) ULONG WINAPI FT_Write(PVOID handle, LPVOID buffer, DWORD b
     return status;
 }
 
-__declspec(dllexport) ULONG WINAPI FT_Close(PVOID handle) {
+ULONG WINAPI FT_Close(PVOID handle) {
     kt57::Call call;
     const ULONG status = substitute.board.FT_Close(handle);
     if (status == kt57::FT_OK) {
