@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "tests/engine/headless_fixture.h"
@@ -50,6 +51,29 @@ TEST_F(Kt57Run, ExampleWithKeysClicksAndBoardFaultsGivesTheDocumentedTrace) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, slurp(example("expected-trace.txt")));
     EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nVB000001\n");  // menu 40001 wrote it back
+}
+
+// The bundled demo talks to the virtual board without a fault: each command is answered before
+// the next goes out, and no error stops it.
+TEST_F(Kt57Run, BundledDemoRunsAgainstTheVirtualBoard) {
+    const ToolResult result = tool(std::string("--until 10000 '") + KT57_DEMO_DIR + "'");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("0 open\n1000 close\n1020 open\n1020 send ", 0), 0u);
+    EXPECT_EQ(result.out.find(" error "), std::string::npos);
+    std::istringstream lines(result.out);
+    std::string line;
+    int sends = 0;
+    int unanswered = 0;
+    while (std::getline(lines, line)) {
+        if (line.find(" send ") != std::string::npos) {
+            EXPECT_EQ(unanswered, 0) << line;
+            ++sends;
+            unanswered = 1;
+        }
+        if (line.find(" recv ") != std::string::npos) unanswered = 0;
+    }
+    EXPECT_GT(sends, 20);
+    EXPECT_NE(result.out.find("10000 state "), std::string::npos);
 }
 
 TEST_F(Kt57Run, EndsWhenNothingMoreCanHappen) {
