@@ -71,7 +71,7 @@ bool countDownSleep(Sequencer& s) {
     RunControl& run = s.run;
     if (run.sleepTicks <= 0) return false;
     const int seconds = run.sleepTicks / 10 + (run.sleepTicks % 10 != 0 ? 1 : 0);
-    char text[64];  // 37 bytes for one digit; a sleep of 2^31 ticks needs 46
+    char text[64];  // 37 bytes for one digit; the longest sleep (nine digits) needs 45
     const int length = std::snprintf(text, sizeof text, sleepFormat, seconds);
     if (length > 0 && length < static_cast<int>(sizeof text)) drawStatusLine(s, text, length);
     run.sleepTicks -= 1;
