@@ -22,6 +22,7 @@ COLORREF paletteColour(int index) {
 void GdiTextSurface::openContext(int colourIndex) {
     closeContext();  // never leak a context that was left open
     const HWND window = window_.handle();
+    if (window == nullptr) return;  // GetDC(nullptr) would be the whole screen's context
     const HDC deviceContext = GetDC(window);
     if (deviceContext == nullptr) return;  // drawing fails until the next open, nothing else
     contextWindow_ = window;
