@@ -51,6 +51,8 @@ TEST_F(EngineRun, CKeyDrawsTheVersionTextOverTheError) {
 TEST_F(EngineRun, Sleep25TicksShowsThreeTwoOneThenRunsTheNextLine) {
     writeProgram("SLP 2.5\nW0000001\n");
     startRun();
+    run->runUntil(firstTick + 2500);
+    EXPECT_EQ(control().refreshTick, 2);  // the 24 ticks that only count down do not count
     run->runUntil(firstTick + 2600);
     std::string digits;
     for (const auto& draw : screen->draws) {
@@ -166,6 +168,30 @@ TEST_F(EngineRun, StepModeRunsLineZeroAtOnceThenOneStepPerEnter) {
     keyThenRun(13, 100);
     EXPECT_EQ(control().currentLine, 4);
     EXPECT_EQ(control().nextLine, lineCount());
+}
+
+// After Enter a control instruction on the break line stops with the step still granted, so C
+// runs the next step at once; a device command's reply takes the grant back.
+TEST_F(EngineRun, StepModeBreakLineResumes) {
+    writeMode("S\n");
+    writeProgram("NOP\nNOP\nNOP\nW0000001\nNOP\n");
+    startRun();
+    control().breakLine = 1;
+    keyThenRun('G', 50);
+    keyThenRun(13, 50);
+    EXPECT_EQ(control().nextLine, lineCount());
+    EXPECT_EQ(control().stepPhase, 2);
+    keyThenRun('C', 50);
+    EXPECT_EQ(control().currentLine, 2);  // without Enter
+    EXPECT_EQ(control().stepPhase, 1);
+
+    control().breakLine = 3;
+    keyThenRun(13, 50);
+    EXPECT_EQ(driver->count('W'), 1);
+    EXPECT_EQ(control().nextLine, lineCount());
+    EXPECT_EQ(control().stepPhase, 1);
+    keyThenRun('C', 500);
+    EXPECT_EQ(control().nextLine, 4);  // waits for Enter
 }
 
 TEST_F(EngineRun, StepModeAtLineZeroADeviceCommandWaitsForEnter) {
