@@ -43,5 +43,18 @@ TEST_F(HeadlessLoop, ASleepsTicksComeEvery100MillisecondsFromWhereItWasSet) {
     EXPECT_EQ(driver->calls.back().at, 1320);
 }
 
+TEST_F(HeadlessLoop, ADoubleClickIsTwoClicksWithTheModifiersHeldOnlyMeanwhile) {
+    writeMode("MD\n");
+    writeProgram("NOP\nNOP\n");
+    startRun();
+    run->post(HeadlessEvent::click(1100, 95, 135, true, false, true));
+    run->runUntil(1100);
+    EXPECT_EQ(control().breakLine, lineCount());  // set and cleared again
+    run->post(HeadlessEvent::click(1110, 95, 135, true, false));
+    run->runUntil(1110);
+    EXPECT_EQ(control().breakLine, 1);
+    EXPECT_FALSE(run->modifiers().controlHeld());
+}
+
 }  // namespace
 }  // namespace kt57::test
