@@ -139,9 +139,11 @@ void PtyBoard::takeByte(unsigned char byte, int64_t now) {
         report(BoardEventKind::Discarded, now, command_, size);
         return;
     }
-    report(BoardEventKind::Command, now, command_, size);
+    // Reported after the model took it, so a listener sees the outputs it set.
     unsigned char reply[frameSize];
-    if (!model.answerCommand(command_, reply)) {
+    const bool answered = model.answerCommand(command_, reply);
+    report(BoardEventKind::Command, now, command_, size);
+    if (!answered) {
         report(BoardEventKind::Silent, now, nullptr, 0);
         return;
     }

@@ -59,6 +59,7 @@ public:
             connect(switches_[bit], &QPushButton::toggled, this, [this, bit](bool on) { setInput(bit, on); });
             grid->addWidget(switches_[bit], 2, column + 1, Qt::AlignCenter);
         }
+        for (int gap = 1; gap < bitCount / 8; ++gap) grid->setColumnMinimumWidth(gap * 9, 12);
         outputsText_ = new QLabel(bits);
         inputsText_ = new QLabel(bits);
         grid->addWidget(new QLabel(QStringLiteral("out"), bits), 1, 0);
@@ -101,7 +102,6 @@ public:
         board_.events = this;
         watchTerminal();
         refresh();
-        note("started");
         BoardEvent plugged {BoardEventKind::Plugged, start_, nullptr, 0};
         boardEvent(plugged);
     }

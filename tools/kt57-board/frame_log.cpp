@@ -29,6 +29,11 @@ void formatBoardEvent(const BoardEvent& event, int64_t startMilliseconds, const 
     formatEscapedBytes(event.bytes, event.size, bytes, sizeof bytes);
     const char* detail = event.kind == BoardEventKind::Plugged ? devicePath : bytes;
     const int64_t elapsed = event.timeMilliseconds - startMilliseconds;
+    if (detail[0] == '\0') {
+        std::snprintf(line, capacity, "%4lld.%03lld  %s", static_cast<long long>(elapsed / 1000),
+                      static_cast<long long>(elapsed % 1000), eventName(event.kind));
+        return;
+    }
     std::snprintf(line, capacity, "%4lld.%03lld  %-9s  %s", static_cast<long long>(elapsed / 1000),
                   static_cast<long long>(elapsed % 1000), eventName(event.kind), detail);
 }
