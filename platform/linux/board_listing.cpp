@@ -82,6 +82,7 @@ void listRealBoards(const char* byIdDirectory, BoardListing& listing) {
 }
 
 void listVirtualBoards(const char* registryDirectory, BoardListing& listing) {
+    if (!isPrivateDirectory(registryDirectory)) return;
     DIR* directory = opendir(registryDirectory);
     if (directory == nullptr) return;
     while (const dirent* entry = readdir(directory)) {

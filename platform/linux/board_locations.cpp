@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace kt57 {
 
@@ -44,10 +45,20 @@ bool createRegistryDirectory(const char* directory) {
         if (mkdir(path, 0700) != 0 && errno != EEXIST) return false;
         path[i] = saved;
     }
-    struct stat info {};
-    if (stat(directory, &info) != 0 || !S_ISDIR(info.st_mode)) return false;
-    // A registry others can write to would let them point us at their own terminals.
-    return info.st_uid == getuid() || getuid() == 0;
+    return isPrivateDirectory(directory);
+}
+
+bool isPrivateDirectory(const char* directory) {
+    char parent[boardPathCapacity];
+    const int written = std::snprintf(parent, sizeof parent, "%s/..", directory);
+    if (written <= 0 || static_cast<size_t>(written) >= sizeof parent) return false;
+    for (const char* path : {directory, static_cast<const char*>(parent)}) {
+        struct stat info {};
+        if (stat(path, &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+        if (info.st_uid != getuid() && info.st_uid != 0) return false;
+        if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return false;
+    }
+    return true;
 }
 
 }  // namespace kt57

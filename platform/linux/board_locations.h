@@ -20,7 +20,11 @@ bool registryDirectoryFromEnvironment(char* directory, size_t capacity);
 BoardLocations defaultBoardLocations();
 
 // Creates the registry directory and its parents for the current user (mode 0700).
-// Returns false when it cannot be created or is not a directory.
+// Returns false when it cannot be created or is not private (see isPrivateDirectory).
 bool createRegistryDirectory(const char* directory);
+
+// True when directory and its parent belong to the current user (or root) and nobody else may
+// write to them: only then are the registrations in it trusted to name our own terminals.
+bool isPrivateDirectory(const char* directory);
 
 }  // namespace kt57

@@ -1,6 +1,7 @@
 // The board's text interfaces by value: udev names, control lines, escapes, options, registry.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -160,6 +161,23 @@ TEST(BoardRegistry, StaleAndMalformedEntriesCountAsAbsent) {
     EXPECT_TRUE(readRegistration(directory.c_str(), "VB000001", read));
     removeRegistration(directory.c_str(), "VB000001", getpid());
     EXPECT_FALSE(readRegistration(directory.c_str(), "VB000001", read));
+}
+
+TEST(BoardRegistry, ARegistryOthersMayWriteToIsNotTrusted) {
+    test::BoardSandbox sandbox;
+    const std::string directory = sandbox.registryDirectory();
+    ASSERT_TRUE(createRegistryDirectory(directory.c_str()));
+    BoardRegistration live;
+    std::snprintf(live.devicePath, sizeof live.devicePath, "/dev/null");
+    live.ownerPid = getpid();
+    ASSERT_TRUE(writeRegistration(directory.c_str(), "VB000001", live));
+    BoardListing listing;
+    listBoards(sandbox.locations(), listing);
+    EXPECT_EQ(listing.count, 1);
+    ASSERT_EQ(chmod(directory.c_str(), 0777), 0);
+    listBoards(sandbox.locations(), listing);
+    EXPECT_EQ(listing.count, 0);
+    EXPECT_FALSE(createRegistryDirectory(directory.c_str()));
 }
 
 TEST(BoardRegistry, LivesUnderTheRuntimeDirectoryOrAPerUserTemporaryOne) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/linux/tty_driver.h"
+#include "tests/linux/allocation_counter.h"
 #include "tests/linux/served_board.h"
 
 namespace kt57 {
@@ -148,6 +149,24 @@ TEST_F(TtyDriverTest, ReadWaitsAtMostItsTimeOutAndReturnsWhatArrived) {
     driver.FT_SetTimeouts(handle, 0, 0);
     EXPECT_EQ(driver.FT_Read(handle, reply, 9, &count), FT_OK);
     EXPECT_EQ(count, 0u);
+    driver.FT_Close(handle);
+}
+
+TEST_F(TtyDriverTest, TheTickCallsAllocateNothing) {
+    ServedBoard board(sandbox, "VB000001", 0);
+    ASSERT_TRUE(board.started());
+    FT_HANDLE handle = open("VB000001");
+    driver.FT_SetTimeouts(handle, 500, 500);
+    const long before = test::allocationsSoFar();
+    uint32_t written = 0, waiting = 0, unsent = 0, events = 0, count = 0;
+    unsigned char reply[9] = {};
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(driver.FT_Write(handle, "R0000000\r", 9, &written), FT_OK);
+        ASSERT_EQ(driver.FT_GetStatus(handle, &waiting, &unsent, &events), FT_OK);
+        ASSERT_EQ(driver.FT_Read(handle, reply, 9, &count), FT_OK);
+        ASSERT_EQ(count, 9u);
+    }
+    EXPECT_EQ(test::allocationsSoFar() - before, 0);
     driver.FT_Close(handle);
 }
 
