@@ -162,6 +162,23 @@ window_picture() {
   convert "$1" -crop "${fw}x${fh}+${fx}+${fy}" +repage "$2"
 }
 
+# ---------------------------------------------------------------- 0: the program file itself
+echo "== kt57d.exe"
+check "it needs no DLL beyond Windows' own (static C++ runtime, FTD2XX.dll loaded at run time)" \
+  equals "$(x86_64-w64-mingw32-objdump -p "$bin/kt57d.exe" | awk '/DLL Name:/ { print toupper($3) }' | sort | tr '\n' ' ')" \
+  "GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL "
+# Menu 101: pop-up "ﾒﾆｭｰ" with item 40001 "ﾌﾟﾛｸﾞﾗﾑ終了", stored by the resource compiler as UTF-16.
+x86_64-w64-mingw32-objcopy -O binary --only-section=.rsrc "$bin/kt57d.exe" "$work/resources.bin"
+menu_found=$(python3 - "$work/resources.bin" <<'EOF'
+import sys
+data = open(sys.argv[1], 'rb').read()
+popup = '\uff92\uff86\uff6d\uff70'.encode('utf-16-le')  # ﾒﾆｭｰ
+item = (40001).to_bytes(2, 'little') + '\uff8c\uff9f\uff9b\uff78\uff9e\uff97\uff91\u7d42\u4e86'.encode('utf-16-le')
+print(int(popup in data and item in data))
+EOF
+)
+check "menu resource: pop-up and item 40001 with their code page 932 texts" equals "$menu_found" 1
+
 # ---------------------------------------------------------------- 1: the example program
 echo "== example program with the substitute FTD2XX.dll"
 prepare_run example "$root/examples/demo/KT57Data.txt" 'AD\nAB123456\n'
@@ -184,6 +201,7 @@ check "first pass: the board's replies are read" equals "$(frames_since 0 read 9
 check "second pass: the flag turns the outputs off" \
   equals "$(frames_since 0 write 18 | cut -d' ' -f10-)" \
   'W000000F\r W00000ff\r W000000f\r W00000ff\r W000000f\r W00000ff\r W000000f\r R0000000\r W0000000\r'
+check "the window took the listing's size, 480 x 700" equals "$(post frame | cut -d' ' -f3-)" "480 700"
 screenshot "$results/example.png"
 window_picture "$results/example.png" "$results/kt57d-wine.png"
 post command 40001 >/dev/null
@@ -291,6 +309,7 @@ expect_no_board() {
   check "$name: the status line shows the red no-connection text" at_least "$red_count" 40
   check "$name: the title banner is drawn in black, without red" \
     equals "$(pixels "$results/$name.png" 20 40 224 16 "$dark" | awk '{ print ($1 >= 40) }')/$(pixels "$results/$name.png" 20 40 224 16 "$red")" "1/0"
+  check "$name: the window keeps its first size, 480 x 300" equals "$(post frame | cut -d' ' -f3-)" "480 300"
   check "$name: no header and no listing are drawn" equals "$(pixels "$results/$name.png" 10 70 460 150 "$dark")" 0
   window_picture "$results/$name.png" "$results/$name-window.png"
   post command 40001 >/dev/null
