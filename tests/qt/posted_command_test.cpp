@@ -1,0 +1,184 @@
+// Posted commands on Linux: kt57-ctl reaches the running shell through its per-user socket and
+// delivers exactly the messages another Windows program would post; anything else is refused.
+#include <gtest/gtest.h>
+
+#include <QLocalSocket>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "device/virtual_board.h"
+#include "platform/qt/command_server.h"
+#include "platform/qt/desktop_shell.h"
+#include "tests/qt/qt_test_support.h"
+#include "tools/kt57-ctl/control_socket.h"
+
+namespace kt57 {
+namespace {
+
+struct CtlResult {
+    int exitCode = -1;
+    std::string errors;
+};
+
+class PostedCommandTest : public testing::Test {
+protected:
+    void SetUp() override {
+        test::offscreenApplication();
+        setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
+        socketPath_ = controlSocketPath();
+        ASSERT_FALSE(socketPath_.empty());
+    }
+    void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
+
+    void startShell() {
+        work_.write("KT57Data.txt", "    W0123456\n    R0000000\n");
+        work_.write("KT57Mode.txt", "MD\n");
+        directory_ = work_.path().string();
+        shell_ = std::make_unique<DesktopShell>(board_, wait_, directory_.c_str());
+        server_ = std::make_unique<CommandServer>([this](const ControlRequest& request) { shell_->deliver(request); });
+        std::string reason;
+        ASSERT_TRUE(server_->listen(socketPath_, reason)) << reason;
+        ASSERT_EQ(shell_->startUp(), 1);
+    }
+
+    // Runs the real kt57-ctl while this thread's event loop serves its request.
+    CtlResult ctl(const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime_.path().string()));
+        process.setProcessEnvironment(environment);
+        process.start(QString::fromUtf8(KT57_CTL_PROGRAM), arguments);
+        CtlResult result;
+        if (!process.waitForStarted(5000)) return result;
+        if (!test::processEventsUntil([&] { return process.state() == QProcess::NotRunning; }, 15000)) return result;
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.errors = process.readAllStandardError().toStdString();
+        QCoreApplication::processEvents();  // the posted message takes its turn in the loop
+        return result;
+    }
+
+    // Sends raw bytes on a connection of its own and returns the first reply line.
+    std::string exchange(QLocalSocket& connection, const QByteArray& bytes) {
+        connection.write(bytes);
+        connection.flush();
+        test::processEventsUntil([&] { return connection.canReadLine() || connection.state() != QLocalSocket::ConnectedState; });
+        return connection.readLine().trimmed().toStdString();
+    }
+
+    RunControl& run() { return shell_->application().sequencer.run; }
+
+    test::ScratchFolder runtime_;
+    test::ScratchFolder work_;
+    std::string directory_;
+    std::string socketPath_;
+    test::SteadyClock clock_;
+    VirtualBoard board_{clock_};
+    test::NoWait wait_;
+    std::unique_ptr<DesktopShell> shell_;
+    std::unique_ptr<CommandServer> server_;
+};
+
+TEST_F(PostedCommandTest, PostedAAndPSwitchTheRunModeAndTypedKeysAct) {
+    startShell();
+    ASSERT_EQ(run().runMode, 'M');
+    struct Step {
+        QStringList arguments;
+        char runMode;
+        char resumeMode;
+    };
+    const Step steps[] = {
+        {{"post", "P"}, 'P', 'P'},
+        {{"post", "A"}, 'A', 'A'},
+        {{"key", "P"}, 'A', 'A'},  // typed, not posted: nothing
+        {{"key", "esc"}, 'S', 'A'},
+        {{"post", "P"}, 'S', 'A'},  // step mode keeps its mode
+        {{"post", "A"}, 'S', 'A'},
+        {{"key", "esc"}, 'A', 'A'},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.arguments.join(' ').toStdString());
+        const CtlResult result = ctl(step.arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.errors;
+        EXPECT_EQ(run().runMode, step.runMode);
+        EXPECT_EQ(run().resumeMode, step.resumeMode);
+    }
+    ASSERT_EQ(ctl({"key", "g"}).exitCode, 0);
+    EXPECT_LT(run().nextLine, shell_->application().sequencer.program.lineCount);
+}
+
+TEST_F(PostedCommandTest, RequestsItDoesNotUnderstandAreRefusedAndNeverActedOn) {
+    startShell();
+    QLocalSocket connection;
+    connection.connectToServer(QString::fromStdString(socketPath_));
+    ASSERT_TRUE(connection.waitForConnected(2000));
+    EXPECT_EQ(exchange(connection, "post a\n"), "error post takes A or P");
+    EXPECT_EQ(exchange(connection, "key\n"), "error key takes one printable character, enter or esc");
+    EXPECT_EQ(exchange(connection, "post A\r\n"), "ok");  // a CR LF line end is a line end
+    QCoreApplication::processEvents();
+    EXPECT_EQ(run().runMode, 'M');  // 'A' leaves every mode but 'P' alone
+    EXPECT_EQ(run().resumeMode, 'A');
+
+    // An over-long line ends the connection: what follows it cannot be told from it.
+    EXPECT_EQ(exchange(connection, QByteArray(200, 'k') + "post P\n"), "error request too long");
+    test::processEventsUntil([&] { return connection.state() == QLocalSocket::UnconnectedState; });
+    EXPECT_EQ(connection.state(), QLocalSocket::UnconnectedState);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(run().runMode, 'M');
+
+    const CtlResult refused = ctl({"post", "X"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.errors.find("post takes A or P"), std::string::npos) << refused.errors;
+}
+
+TEST_F(PostedCommandTest, WithoutARunningKt57dCtlSaysSoAndFails) {
+    const CtlResult result = ctl({"post", "A"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.errors.find("kt57d is not running"), std::string::npos) << result.errors;
+}
+
+TEST_F(PostedCommandTest, OneServerPerUserAndAStaleSocketIsReplaced) {
+    std::string reason;
+    {
+        CommandServer first([](const ControlRequest&) {});
+        ASSERT_TRUE(first.listen(socketPath_, reason)) << reason;
+        struct stat info {};
+        ASSERT_EQ(stat(socketPath_.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0077, 0u) << "the socket must be closed to others";
+
+        CommandServer second([](const ControlRequest&) {});
+        EXPECT_FALSE(second.listen(socketPath_, reason));
+        EXPECT_NE(reason.find("another kt57d"), std::string::npos) << reason;
+    }
+    EXPECT_FALSE(std::filesystem::exists(socketPath_)) << "an ended server removes its socket";
+
+    // What a killed kt57d leaves: a socket file that nobody answers on.
+    const int stale = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath_.c_str());
+    ASSERT_EQ(bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    close(stale);
+    CommandServer replacing([](const ControlRequest&) {});
+    EXPECT_TRUE(replacing.listen(socketPath_, reason)) << reason;
+}
+
+TEST_F(PostedCommandTest, AFolderOthersCanEnterIsRefused) {
+    const std::string folder = std::filesystem::path(socketPath_).parent_path().string();
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    chmod(folder.c_str(), 0755);
+    std::string reason;
+    CommandServer server([](const ControlRequest&) {});
+    EXPECT_FALSE(server.listen(socketPath_, reason));
+    EXPECT_NE(reason.find("0700"), std::string::npos) << reason;
+}
+
+}  // namespace
+}  // namespace kt57
