@@ -1,0 +1,176 @@
+// Bytes pushed into the virtual board's receive queue while a program runs: partial, extra and
+// garbled frames, between the board's own replies, with the board muted, unplugged or failing.
+// pollReply and applyReply are wrapped at link time (-Wl,--wrap) so that every call the engine
+// makes is checked against what the queue held and what the frame says.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "device/device_link.h"
+#include "fuzz/fuzz_check.h"
+#include "fuzz/fuzz_input.h"
+#include "fuzz/sequencer_checks.h"
+#include "platform/headless/headless_run.h"
+#include "sequencer/instruction_set.h"
+#include "sequencer/loader.h"
+#include "shell/mode_file.h"
+
+using kt57::HeadlessEvent;
+using kt57::HeadlessEventKind;
+using kt57::LineOutcome;
+using kt57::fuzz::FuzzInput;
+
+namespace {
+
+std::string directory;
+kt57::fuzz::TickCounts counts;
+kt57::HeadlessRun* current = nullptr;
+long framesApplied = 0;
+
+// Writes, reads and tests the input, so replies of every type matter to the run.
+constexpr char program[] =
+    "010 WR@\r\n"
+    "    RD000000\r\n"
+    "    AND 000001\r\n"
+    "    JOK 020\r\n"
+    "    OR@ 000003\r\n"
+    "    XX000000\r\n"
+    "    JMP 010\r\n"
+    "020 AN@ FFFFF0\r\n"
+    "    UP123456\r\n"
+    "    JMP 010\r\n";
+
+void writeFile(const char* name, const std::string& bytes) {
+    const std::string path = directory + "/" + name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    KT57_FUZZ_CHECK(file != nullptr);
+    KT57_FUZZ_CHECK(std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
+    KT57_FUZZ_CHECK(std::fclose(file) == 0);
+}
+
+int32_t hexField(const unsigned char* frame) {
+    int32_t value = 0;
+    for (int i = 2; i < 8; ++i) {
+        const unsigned char c = frame[i];
+        if (c >= '0' && c <= '9') value = value * 16 + (c - '0');
+        else if (c >= 'A' && c <= 'F') value = value * 16 + (c - 'A' + 10);
+        else return -1;
+    }
+    return value;
+}
+
+}  // namespace
+
+#define KT57_POLL_REPLY _ZN4kt579pollReplyERNS_10DeviceLinkERNS_12ConsoleStateEPh
+#define KT57_APPLY_REPLY _ZN4kt5710applyReplyERNS_12MachineStateEPKh
+#define KT57_JOIN(a, b) a##b
+#define KT57_REAL(name) KT57_JOIN(__real_, name)
+#define KT57_WRAP(name) KT57_JOIN(__wrap_, name)
+
+extern "C" int KT57_REAL(KT57_POLL_REPLY)(kt57::DeviceLink&, kt57::ConsoleState&, unsigned char*);
+extern "C" void KT57_REAL(KT57_APPLY_REPLY)(kt57::MachineState&, const unsigned char*);
+
+// A poll takes a whole frame exactly when nine bytes are queued, and leaves the rest queued.
+extern "C" int KT57_WRAP(KT57_POLL_REPLY)(kt57::DeviceLink& link, kt57::ConsoleState& console, unsigned char* buffer) {
+    kt57::VirtualBoard& board = current->board();
+    // What the board says before the poll asks it: a dead handle or a failing status, or the count.
+    uint32_t before = 0;
+    uint32_t transmit = 0;
+    uint32_t events = 0;
+    const bool statusOk = board.FT_GetStatus(link.handle, &before, &transmit, &events) == kt57::FT_OK;
+    const int received = KT57_REAL(KT57_POLL_REPLY)(link, console, buffer);
+    const size_t after = board.queuedBytes();
+    if (!statusOk) {
+        KT57_FUZZ_CHECK(received == -1);
+    } else if (before < 9) {
+        KT57_FUZZ_CHECK(received == 0 && after == before);
+    } else if (board.faults.readFails) {
+        KT57_FUZZ_CHECK(received == -1);
+    } else {
+        KT57_FUZZ_CHECK(received == 9 && after == before - 9);
+    }
+    return received;
+}
+
+// The value field decides everything: invalid leaves both registers, 'U' leaves the input.
+extern "C" void KT57_WRAP(KT57_APPLY_REPLY)(kt57::MachineState& machine, const unsigned char* frame) {
+    const kt57::MachineState before = machine;
+    KT57_REAL(KT57_APPLY_REPLY)(machine, frame);
+    const int32_t value = hexField(frame);
+    kt57::MachineState expected = before;
+    if (value >= 0) {
+        expected.outputRegister = value;
+        if (frame[0] == 'R') expected.inputRegister = value ^ before.polarityMask;
+        else if (frame[0] != 'U') expected.inputRegister = value;
+    }
+    KT57_FUZZ_CHECK(std::memcmp(&machine, &expected, sizeof machine) == 0);
+    ++framesApplied;
+}
+
+extern "C" LineOutcome __real__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(
+    const kt57::ProgramStore&, kt57::MachineState&, kt57::RunControl&);
+extern "C" LineOutcome __wrap__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(
+    const kt57::ProgramStore& store, kt57::MachineState& machine, kt57::RunControl& run) {
+    const LineOutcome outcome =
+        __real__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(store, machine, run);
+    if (outcome == LineOutcome::Executed || outcome == LineOutcome::SleepStarted) ++counts.instructions;
+    return outcome;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    char pattern[] = "/tmp/kt57-board-queue-fuzz-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) std::abort();
+    directory = pattern;
+    writeFile(kt57::programFileName, program);
+    std::remove((directory + "/" + kt57::modeFileName).c_str());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzInput input(data, size);
+    kt57::HeadlessRun run({directory, "VB000001"});
+    current = &run;
+    kt57::fuzz::CheckingDriver driver(run, counts);
+    run.useDriver(driver);
+    run.start();
+
+    auto runTo = [&](int64_t limit) {
+        for (;;) {
+            counts = {};
+            const int ticksBefore = run.ticksDelivered();
+            if (!run.step(limit)) break;
+            kt57::fuzz::checkStep(run, counts, run.ticksDelivered() != ticksBefore);
+        }
+    };
+
+    int64_t at = run.now();
+    for (int events = 0; events < 96 && input.remaining() > 0; ++events) {
+        at += input.range(0, 60);
+        runTo(at);
+        kt57::VirtualBoard& board = run.board();
+        switch (input.range(0, 15)) {
+            case 0: board.model.muted = !board.model.muted; break;
+            case 1: board.latencyMilliseconds = input.range(0, 40); break;
+            case 2: board.faults.statusFails = !board.faults.statusFails; break;
+            case 3: board.faults.readFails = !board.faults.readFails; break;
+            case 4: board.model.inputs = input.range<uint32_t>(0, 0xFFFFFF); break;
+            case 5:
+                if (input.flag()) board.unplug();
+                else board.plug();
+                break;
+            case 6: run.post(HeadlessEvent::key(at, input.flag() ? 'G' : 27)); break;
+            default: {
+                const std::string bytes = input.text(input.range(1, 30));
+                board.inject(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+                break;
+            }
+        }
+    }
+    runTo(at + 1500);
+    current = nullptr;
+    return 0;
+}
