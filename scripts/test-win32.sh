@@ -2,8 +2,9 @@
 # Cross-builds kt57d.exe, the substitute FTD2XX.dll and kt57-post.exe with MinGW-w64 into build-win32/,
 # then runs them under Wine on a virtual X display (Xvfb), in a fresh Wine prefix:
 #   1. the example program with the substitute DLL: window class, title, the frames in the DLL's log;
-#   2. a small loop program: typed keys (G, Enter, Esc, S) and posted 'P'/'A' commands, seen in the
-#      frames; the menu command 40001 writes KT57Mode.txt with CR LF and the process ends with 0;
+#   2. a small loop program: typed keys (G, Enter, Esc, S, C), posted 'P'/'A' commands and Ctrl and
+#      Shift clicks, seen in the frames; the menu command 40001 writes KT57Mode.txt with CR LF and the
+#      process ends with 0;
 #   3. no FTD2XX.dll, and 4. one that lacks FT_Close: the red no-connection text (read from a
 #      screenshot), the menu command ends the program and the mode file stays untouched.
 # Screenshots and logs stay in build-win32/wine-test/. Usage: scripts/test-win32.sh
@@ -283,6 +284,28 @@ wait_log "$mark" 'write WB000002\r' 20 || true
 check "G restarts from line 1 in mode A with the new inputs" \
   equals "$(frames_since "$mark" write 4)|$(frames_since "$mark" read 2 | cut -d' ' -f2)" \
   'WA000001\r RA000000\r WA0000a5\r WB000002\r|RA0000A5\r'
+
+# Clicks on the listing: the program reads Ctrl and Shift with GetAsyncKeyState while it handles them.
+# Line 4 (WB000002) is at y 170 to 189 of the first column, line 1 at y 110 to 129.
+post click 30 175 ctrl >/dev/null
+sleep 0.7
+quiet=$(lines)
+sleep 1
+check "Ctrl-click sets the break line: the program stops after sending line 4" \
+  equals "$(count_since "$quiet" write)/$(frames_since 0 write | awk '{ print $NF }')" '0/WB000002\r'
+post click 30 115 shift >/dev/null
+mark=$(lines)
+post key C
+wait_log "$mark" 'write WB000002\r' 20 || true
+sleep 0.7
+check "Shift-click sets the continue line to line 1; C runs from there to the break line again" \
+  equals "$(frames_since "$mark" write)" 'WA000001\r RA000000\r WA0000a5\r WB000002\r'
+post click 30 175 ctrl >/dev/null
+mark=$(lines)
+post key C
+sleep 1
+check "a second Ctrl-click clears the break line; C continues the loop" \
+  at_least "$(count_since "$mark" 'write WB000002\r')" 5
 screenshot "$results/keys.png"
 post command 40001 >/dev/null
 program_exit

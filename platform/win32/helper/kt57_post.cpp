@@ -6,6 +6,7 @@
 //   kt57-post char CODE LPARAM    post WM_CHAR (numbers in C notation: 80, 0x4B)
 //   kt57-post key NAME            post WM_KEYDOWN/WM_KEYUP as typing does: G, S, C, ESC or ENTER
 //   kt57-post command ID          post WM_COMMAND with the command identifier ID
+//   kt57-post click X Y [ctrl|shift]  a left click at client pixel (X, Y), with the modifier held
 //   kt57-post client              print the client area's screen origin and size: X Y WIDTH HEIGHT
 //   kt57-post frame               print the whole window's screen origin and size: X Y WIDTH HEIGHT
 // Exit codes: 0 done, 1 no window (or still there, for gone), 2 bad arguments, 3 posting failed.
@@ -27,7 +28,7 @@ HWND findMainWindow() { return FindWindowA("WIN32CLASS", nullptr); }
 int usage() {
     std::fprintf(stderr,
                  "usage: kt57-post wait SECONDS | gone SECONDS | title | char CODE LPARAM | key G|S|C|ESC|ENTER |"
-                 " command ID | client | frame\n");
+                 " command ID | click X Y [ctrl|shift] | client | frame\n");
     return exitUsage;
 }
 
@@ -72,6 +73,32 @@ int postKey(HWND window, const char* name) {
     return usage();
 }
 
+void pressKey(WORD virtualKey, bool down) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof input);
+}
+
+// The program reads Ctrl and Shift with GetAsyncKeyState while it handles the click, so the key is
+// really pressed (SendInput) and the click is sent, not posted: it is handled before the key goes up.
+int click(HWND window, unsigned long x, unsigned long y, const char* modifier) {
+    WORD key = 0;
+    if (modifier != nullptr && std::strcmp(modifier, "ctrl") == 0) key = VK_CONTROL;
+    if (modifier != nullptr && std::strcmp(modifier, "shift") == 0) key = VK_SHIFT;
+    if (modifier != nullptr && key == 0) return usage();
+    if (key != 0) pressKey(key, true);
+    const LPARAM where = static_cast<LPARAM>((x & 0xFFFFu) | ((y & 0xFFFFu) << 16));
+    const WPARAM buttons = MK_LBUTTON | (key == VK_CONTROL ? MK_CONTROL : 0) | (key == VK_SHIFT ? MK_SHIFT : 0);
+    DWORD_PTR result = 0;
+    const LRESULT sent = SendMessageTimeoutA(window, WM_LBUTTONDOWN, buttons, where, SMTO_ABORTIFHUNG, 10000, &result);
+    SendMessageTimeoutA(window, WM_LBUTTONUP, buttons & ~static_cast<WPARAM>(MK_LBUTTON), where, SMTO_ABORTIFHUNG,
+                        10000, &result);
+    if (key != 0) pressKey(key, false);
+    return sent != 0 ? exitDone : exitPostFailed;
+}
+
 int waitFor(bool present, unsigned long seconds) {
     const ULONGLONG deadline = GetTickCount64() + seconds * 1000ull;
     for (;;) {
@@ -106,6 +133,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(verb, "key") == 0 && argc == 3) return postKey(window, argv[2]);
     if (std::strcmp(verb, "command") == 0 && argc == 3 && readNumber(argv[2], first)) {
         return post(window, WM_COMMAND, first, 0);
+    }
+    if (std::strcmp(verb, "click") == 0 && (argc == 4 || argc == 5) && readNumber(argv[2], first) &&
+        readNumber(argv[3], second)) {
+        return click(window, first, second, argc == 5 ? argv[4] : nullptr);
     }
     if (std::strcmp(verb, "client") == 0 && argc == 2) {
         RECT client = {};
