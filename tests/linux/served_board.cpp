@@ -39,7 +39,7 @@ BoardLocations BoardSandbox::locations() const {
     return locations;
 }
 
-ServedBoard::ServedBoard(const BoardSandbox& sandbox, const char* serial, int latencyMilliseconds) {
+ServedBoard::ServedBoard(const BoardSandbox& sandbox, const char* serial, int latencyMilliseconds, Face face) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) return;
@@ -50,6 +50,11 @@ ServedBoard::ServedBoard(const BoardSandbox& sandbox, const char* serial, int la
         dup2(toChild[0], STDIN_FILENO);
         dup2(fromChild[1], STDOUT_FILENO);
         setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        if (face == Face::OffscreenPanel) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            execl(KT57_BOARD_PATH, "kt57-board", "--serial", serial, "--latency", latency.c_str(),
+                  static_cast<char*>(nullptr));
+        }
         execl(KT57_BOARD_PATH, "kt57-board", "--headless", "--serial", serial, "--latency", latency.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);

@@ -25,7 +25,9 @@ private:
 
 class ServedBoard {
 public:
-    ServedBoard(const BoardSandbox& sandbox, const char* serial, int latencyMilliseconds = 1);
+    enum class Face { Headless, OffscreenPanel };
+    ServedBoard(const BoardSandbox& sandbox, const char* serial, int latencyMilliseconds = 1,
+                Face face = Face::Headless);
     ~ServedBoard();  // SIGTERM, then waits
 
     bool started() const { return devicePath_.size() > 0; }

@@ -240,5 +240,30 @@ TEST_F(TtyDriverTest, UnplugAndPlugFromTheBoardsControls) {
     driver.FT_Close(handle);
 }
 
+TEST_F(TtyDriverTest, TheBoardServesFromEitherFaceAndWithdrawsItsRegistrationOnASignal) {
+    struct Case {
+        ServedBoard::Face face;
+        int signalNumber;
+    } cases[] = {
+        {ServedBoard::Face::Headless, SIGTERM},
+        {ServedBoard::Face::Headless, SIGINT},
+        {ServedBoard::Face::OffscreenPanel, SIGTERM},
+    };
+    for (const Case& c : cases) {
+        ServedBoard board(sandbox, "VB000005", 20, c.face);
+        ASSERT_TRUE(board.started());
+        FT_HANDLE handle = open("VB000005");
+        driver.FT_SetTimeouts(handle, 500, 500);
+        const long long before = test::nowMilliseconds();
+        EXPECT_EQ(exchange(handle, "W0FEDCBA\r"), "U0FEDCBA\r");
+        EXPECT_GE(test::nowMilliseconds() - before, 19) << "the reply waits for the board's latency";
+        driver.FT_Close(handle);
+        board.kill(c.signalNumber);
+        EXPECT_EQ(board.exitStatus(), 0);
+        EXPECT_EQ(count(), 0u);
+        EXPECT_NE(access((sandbox.registryDirectory() + "/VB000005").c_str(), F_OK), 0);
+    }
+}
+
 }  // namespace
 }  // namespace kt57
