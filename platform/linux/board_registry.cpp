@@ -96,11 +96,21 @@ bool writeRegistration(const char* directory, const char* serialNumber, const Bo
     if (fd < 0) return false;
     const bool written = write(fd, text, static_cast<size_t>(length)) == length;
     const bool closed = close(fd) == 0;
-    if (!written || !closed || rename(temporaryPath, finalPath) != 0) {
+    if (!written || !closed) {
         unlink(temporaryPath);
         return false;
     }
-    return true;
+    // link() fails when the name exists, so of two boards starting with one serial number only
+    // one gets it; an entry that is stale or already ours is replaced.
+    bool placed = link(temporaryPath, finalPath) == 0;
+    if (!placed && errno == EEXIST) {
+        BoardRegistration existing;
+        const bool heldByOther = readRegistration(directory, serialNumber, existing) &&
+                                 existing.ownerPid != registration.ownerPid;
+        placed = !heldByOther && rename(temporaryPath, finalPath) == 0;
+    }
+    unlink(temporaryPath);
+    return placed;
 }
 
 void removeRegistration(const char* directory, const char* serialNumber, long ownerPid) {

@@ -19,7 +19,8 @@ bool isVirtualSerialNumber(const char* serialNumber);
 // Reads the entry of serialNumber; false when there is none, it is malformed, or it is stale.
 bool readRegistration(const char* directory, const char* serialNumber, BoardRegistration& registration);
 
-// Writes the entry atomically (a reader never sees half of it). False on any file-system failure.
+// Writes the entry atomically (a reader never sees half of it). False on any file-system failure
+// and when a live entry of another process holds the serial number.
 bool writeRegistration(const char* directory, const char* serialNumber, const BoardRegistration& registration);
 
 // Removes the entry, but only while it still names ownerPid, so an exiting board never

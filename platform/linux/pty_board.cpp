@@ -89,7 +89,12 @@ bool PtyBoard::plug(int64_t nowMilliseconds, char* error, size_t errorCapacity) 
     std::snprintf(registration.devicePath, sizeof registration.devicePath, "%s", path);
     registration.ownerPid = static_cast<long>(getpid());
     if (!writeRegistration(registryDirectory_, serial, registration)) {
-        describe(error, errorCapacity, "cannot write the board registration");
+        if (readRegistration(registryDirectory_, serial, existing) && existing.ownerPid != registration.ownerPid) {
+            std::snprintf(error, errorCapacity, "serial number %s is already served by process %ld on %s", serial,
+                          existing.ownerPid, existing.devicePath);
+        } else {
+            describe(error, errorCapacity, "cannot write the board registration");
+        }
         close(slave);
         close(master);
         return false;

@@ -156,6 +156,13 @@ TEST(BoardRegistry, StaleAndMalformedEntriesCountAsAbsent) {
     for (const char* absent : {"VB000002", "VB000003", "VB000004", "VB000005"}) {
         EXPECT_FALSE(readRegistration(directory.c_str(), absent, read)) << absent;
     }
+    // A live entry of another process keeps its serial number; a stale one is replaced.
+    BoardRegistration rival = live;
+    rival.ownerPid = getppid();
+    EXPECT_FALSE(writeRegistration(directory.c_str(), "VB000001", rival));
+    EXPECT_TRUE(writeRegistration(directory.c_str(), "VB000002", rival));
+    EXPECT_TRUE(readRegistration(directory.c_str(), "VB000002", read));
+    EXPECT_EQ(read.ownerPid, getppid());
     // Only the owner removes its entry.
     removeRegistration(directory.c_str(), "VB000001", getpid() + 1);
     EXPECT_TRUE(readRegistration(directory.c_str(), "VB000001", read));

@@ -247,7 +247,9 @@ TEST_F(TtyDriverTest, TheBoardServesFromEitherFaceAndWithdrawsItsRegistrationOnA
     } cases[] = {
         {ServedBoard::Face::Headless, SIGTERM},
         {ServedBoard::Face::Headless, SIGINT},
+#ifdef KT57_BOARD_HAS_PANEL
         {ServedBoard::Face::OffscreenPanel, SIGTERM},
+#endif
     };
     for (const Case& c : cases) {
         ServedBoard board(sandbox, "VB000005", 20, c.face);

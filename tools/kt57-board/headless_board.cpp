@@ -1,3 +1,5 @@
+// The headless face implements: one poll loop over the signal pipe, standard input and the
+// pseudo-terminal, with the reply latency as its time-out; control lines applied as they come.
 #include "tools/kt57-board/headless_board.h"
 
 #include <poll.h>
