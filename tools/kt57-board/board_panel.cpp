@@ -151,6 +151,9 @@ private:
 
     void togglePlug() {
         const int64_t now = monotonicMilliseconds();
+        // The notifier must not outlive the descriptor it watches.
+        delete notifier_;
+        notifier_ = nullptr;
         if (board_.isPlugged()) {
             board_.unplug(now);
         } else {
