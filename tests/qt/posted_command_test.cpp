@@ -153,9 +153,14 @@ TEST_F(PostedCommandTest, OneServerPerUserAndAStaleSocketIsReplaced) {
         ASSERT_EQ(stat(socketPath_.c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0077, 0u) << "the socket must be closed to others";
 
-        CommandServer second([](const ControlRequest&) {});
-        EXPECT_FALSE(second.listen(socketPath_, reason));
-        EXPECT_NE(reason.find("another kt57d"), std::string::npos) << reason;
+        {
+            CommandServer second([](const ControlRequest&) {});
+            EXPECT_FALSE(second.listen(socketPath_, reason));
+            EXPECT_NE(reason.find("another kt57d"), std::string::npos) << reason;
+        }
+        QLocalSocket stillServed;
+        stillServed.connectToServer(QString::fromStdString(socketPath_));
+        EXPECT_TRUE(stillServed.waitForConnected(2000)) << "the refused server must leave the first one's socket";
     }
     EXPECT_FALSE(std::filesystem::exists(socketPath_)) << "an ended server removes its socket";
 
