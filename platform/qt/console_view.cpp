@@ -36,7 +36,12 @@ void ConsoleView::paintEvent(QPaintEvent* event) {
     painter.drawImage(area.topLeft(), surface_.image(), area);
 }
 
-void ConsoleView::resizeEvent(QResizeEvent* event) { surface_.setClientSize(event->size()); }
+void ConsoleView::resizeEvent(QResizeEvent* event) {
+    surface_.setClientSize(event->size());
+    const QSize before = event->oldSize();
+    const QSize after = event->size();
+    if ((after.width() > before.width() || after.height() > before.height()) && grown_) grown_();
+}
 
 void ConsoleView::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();

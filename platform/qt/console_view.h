@@ -15,6 +15,9 @@ class ConsoleView : public QWidget {
 public:
     ConsoleView(ImageTextSurface& surface, MessageSink sink, QWidget* parent = nullptr);
 
+    // Called when the client area grows: on Windows the new part is invalid and gets a WM_PAINT.
+    void setGrowthHandler(std::function<void()> handler) { grown_ = std::move(handler); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -28,6 +31,7 @@ private:
 
     ImageTextSurface& surface_;
     MessageSink sink_;
+    std::function<void()> grown_;
 };
 
 // lParam of a mouse message: x in the low 16 bits, y in the high 16 bits, as Windows packs them.

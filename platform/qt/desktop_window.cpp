@@ -36,6 +36,9 @@ DesktopWindow::DesktopWindow(Application& app, ImageTextSurface& surface) : app_
         surface_, [this](uint32_t message, uint64_t wParam, int64_t lParam) { deliver(message, wParam, lParam); },
         this);
     setCentralWidget(console_);
+    console_->setGrowthHandler([this] {
+        if (shown_) scheduleRepaint();
+    });
     QMenu* menu = menuBar()->addMenu(fromCp932(menuTitleText, std::strlen(menuTitleText)));
     QAction* endProgram = menu->addAction(fromCp932(menuEndProgramText, std::strlen(menuEndProgramText)));
     connect(endProgram, &QAction::triggered, this, [this] { deliver(messageCommand, endProgramCommand, 0); });

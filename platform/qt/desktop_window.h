@@ -35,8 +35,8 @@ public:
     void deliver(uint32_t message, uint64_t wParam, int64_t lParam);
     // The title bar's close box: DefWindowProc turns WM_CLOSE into the window's destruction.
     void closeFromTitleBar();
-    // A repaint request from the window system: the client area cleared to white, then the
-    // application's repaint handling.
+    // A repaint request from the window system (exposed, restored, made larger): the client
+    // area cleared to white, then the application's repaint handling.
     void repaintRequested();
     // Paints what was drawn since the last present, now rather than from the event loop.
     void presentNow();

@@ -44,6 +44,11 @@ protected:
         ASSERT_EQ(shell_->startUp(), 1);
     }
 
+    // Lets what the window system and start-up left pending run out.
+    static void settle() {
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+
     RunControl& run() { return shell_->application().sequencer.run; }
     int32_t lineCount() { return shell_->application().sequencer.program.lineCount; }
     ConsoleView& console() { return shell_->window().console(); }
@@ -206,6 +211,7 @@ TEST_F(DesktopShellTest, ClosingFromTheTitleBarEndsWithoutWritingTheModeFile) {
 
 TEST_F(DesktopShellTest, ExposeRunsTheRepaintHandlingButOwnUpdatesDoNot) {
     start("MD\n");
+    settle();  // the repaint that start-up's resize asked for
     DesktopWindow& window = shell_->window();
     // Something only a clear removes: the repaint handling never draws at (10, 10).
     shell_->surface().drawText(10, 10, "\x81\xA1\x81\xA1", 4);
@@ -221,6 +227,22 @@ TEST_F(DesktopShellTest, ExposeRunsTheRepaintHandlingButOwnUpdatesDoNot) {
     EXPECT_TRUE(showsText(screen(), font(), 10, 70, registerCaptionText, registerCaptionLength));
     EXPECT_TRUE(showsText(screen(), font(), 95, 110, "W0123456   ", 11));
     EXPECT_TRUE(showsText(screen(), font(), 310, 10, versionText, versionLength));
+}
+
+TEST_F(DesktopShellTest, AClientAreaThatGrowsIsRepaintedAndOneThatShrinksIsNot) {
+    start("MD\n");
+    settle();  // the repaint that start-up's resize asked for
+    // The console widget itself, so that no expose from the platform can stand in for the growth.
+    const QSize listing = console().size();
+    shell_->surface().drawText(10, 10, "\x81\xA1", 2);
+    console().resize(listing - QSize(40, 40));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(showsText(screen(), font(), 10, 10, "\x81\xA1", 2));
+
+    console().resize(listing);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(test::isWhite(screen(), QRect(10, 10, 16, 16)));
+    EXPECT_TRUE(showsText(screen(), font(), 95, 110, "W0123456   ", 11));
 }
 
 TEST_F(DesktopShellTest, TheScreenFollowsARunningProgram) {
