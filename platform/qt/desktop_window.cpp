@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QString>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 #include <cstring>
@@ -64,12 +65,12 @@ void DesktopWindow::showAndUpdate() {
     // that its first expose is answered by this paint and not by a second repaint later.
     QElapsedTimer waited;
     waited.start();
+    const auto windowEventsOnly = QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers;
+    QCoreApplication::processEvents(windowEventsOnly);
     while (!windowHandle()->isExposed() && waited.elapsed() < exposeWaitMilliseconds) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
-                                            QEventLoop::WaitForMoreEvents,
-                                        20);
+        QThread::msleep(2);
+        QCoreApplication::processEvents(windowEventsOnly);
     }
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
     repaintPending_ = false;
     shown_ = true;
     surface_.clear();

@@ -39,7 +39,8 @@ protected:
     void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
 
     void startShell() {
-        work_.write("KT57Data.txt", "    W0123456\n    R0000000\n");
+        // A program that never ends once started, so a started run stays visible however slow the machine.
+        work_.write("KT57Data.txt", "010 R0000000\n    JMP 010\n");
         work_.write("KT57Mode.txt", "MD\n");
         directory_ = work_.path().string();
         shell_ = std::make_unique<DesktopShell>(board_, wait_, directory_.c_str());
