@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,15 +34,17 @@ struct Frame {
     std::string bytes;
 };
 
-// The board's log lines: "   1.692  command    W000000F\x0D".
+// The board's log lines: "   1.692  command    W000000F\x0D"; other lines are skipped.
 std::vector<Frame> framesOf(const std::string& log) {
-    static const std::regex frameLine(R"(^\s*([0-9]+\.[0-9]+)\s+(command|reply)\s+(\S+)\s*$)");
     std::vector<Frame> frames;
     std::istringstream lines(log);
     std::string line;
-    std::smatch match;
     while (std::getline(lines, line)) {
-        if (std::regex_match(line, match, frameLine)) frames.push_back({std::stod(match[1]), match[2], match[3]});
+        std::istringstream words(line);
+        Frame frame;
+        std::string rest;
+        if (!(words >> frame.seconds >> frame.kind >> frame.bytes) || (words >> rest)) continue;
+        if (frame.kind == "command" || frame.kind == "reply") frames.push_back(frame);
     }
     return frames;
 }

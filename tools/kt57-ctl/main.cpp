@@ -79,8 +79,7 @@ int main(int argc, char** argv) {
         return exitUsage;
     }
     if (const char* reason = kt57::parseControlRequest(request, parsed)) {
-        std::fprintf(stderr, "kt57-ctl: %s\n", reason);
-        printUsage(stderr);
+        std::fprintf(stderr, "kt57-ctl: %s (kt57-ctl --help lists the requests)\n", reason);
         return exitUsage;
     }
 
