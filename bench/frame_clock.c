@@ -6,6 +6,7 @@
  *   P <ns>                 FIONREAD on a terminal: the link polls for a reply, once per tick
  *   W <ns> <bytes>         a 9-byte frame ending in CR written to a terminal
  *   R <ns> <count>         bytes read from a terminal
+ *   Z <ns> <ms>            a sleep of at least a millisecond ended (start-up's waits, releases)
  * Nothing else about the program changes; without KT57_FRAME_CLOCK it records nothing. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -75,4 +76,31 @@ int ioctl(int fd, unsigned long request, ...) {
         record(line, snprintf(line, sizeof line, "P %lld\n", nowNanoseconds()));
     }
     return realIoctl(fd, request, argument);
+}
+
+int clock_nanosleep(clockid_t clock, int flags, const struct timespec* request, struct timespec* remain) {
+    static int (*realSleep)(clockid_t, int, const struct timespec*, struct timespec*);
+    if (realSleep == NULL) {
+        realSleep = (int (*)(clockid_t, int, const struct timespec*, struct timespec*))dlsym(RTLD_NEXT,
+                                                                                              "clock_nanosleep");
+    }
+    const int result = realSleep(clock, flags, request, remain);
+    const long long requested = (long long)request->tv_sec * 1000 + request->tv_nsec / 1000000;
+    if (logDescriptor >= 0 && flags == 0 && requested >= 1) {
+        char line[64];
+        record(line, snprintf(line, sizeof line, "Z %lld %lld\n", nowNanoseconds(), requested));
+    }
+    return result;
+}
+
+int nanosleep(const struct timespec* request, struct timespec* remain) {
+    static int (*realSleep)(const struct timespec*, struct timespec*);
+    if (realSleep == NULL) realSleep = (int (*)(const struct timespec*, struct timespec*))dlsym(RTLD_NEXT, "nanosleep");
+    const int result = realSleep(request, remain);
+    const long long requested = (long long)request->tv_sec * 1000 + request->tv_nsec / 1000000;
+    if (logDescriptor >= 0 && requested >= 1) {
+        char line[64];
+        record(line, snprintf(line, sizeof line, "Z %lld %lld\n", nowNanoseconds(), requested));
+    }
+    return result;
 }

@@ -52,7 +52,8 @@ void BM_WorstCaseTickQt(benchmark::State& state) {
     }
     samples.report(state);
 }
-BENCHMARK(BM_WorstCaseTickQt)->UseManualTime()->Iterations(300)->Repetitions(3)->Unit(benchmark::kMillisecond);
+// As the headless benchmark: the quietest of five runs shows the tick's own cost.
+BENCHMARK(BM_WorstCaseTickQt)->UseManualTime()->Iterations(300)->Repetitions(5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kt57::bench

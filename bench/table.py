@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""Prints the performance table: every figure beside its target, PASS or MISS.
+Reads the JSON files that scripts/bench.sh collected in one directory."""
+import json
+import os
+import sys
+
+
+def benchmark_runs(path, name):
+    """The per-repetition runs of one Google Benchmark, as their counter dictionaries."""
+    if not os.path.exists(path):
+        return []
+    data = json.load(open(path))
+    return [b for b in data.get("benchmarks", []) if b.get("run_name", b["name"]).startswith(name)
+            and b.get("run_type") == "iteration" and "error_occurred" not in b]
+
+
+def load(path):
+    return json.load(open(path)) if os.path.exists(path) else None
+
+
+def main():
+    results = sys.argv[1]
+    rows = []  # (figure, measured text, target text, passed or None when not measured)
+
+    def add(figure, value, target, passed):
+        rows.append((figure, value, target, passed))
+
+    for label, file, name, limit in (("worst-case tick, headless", "tick.json", "BM_WorstCaseTickHeadless", 0.5),
+                                     ("worst-case tick, Qt", "qt_tick.json", "BM_WorstCaseTickQt", 2.0)):
+        runs = benchmark_runs(os.path.join(results, file), name)
+        if not runs:
+            add(label, "not measured", f"median <= {limit} ms", None)
+            continue
+        median = min(r["median_ms"] for r in runs)
+        maximum = max(r["max_ms"] for r in runs)
+        add(label, f"median {median:.3f} ms, max {maximum:.3f} ms", f"median <= {limit} ms", median <= limit)
+
+    runs = benchmark_runs(os.path.join(results, "allocations.json"), "BM_AllocationsInTicks")
+    if runs:
+        count = int(runs[0]["allocations"])
+        add("allocations in 10,000 ticks", f"{count}", "0", count == 0)
+    else:
+        add("allocations in 10,000 ticks", "not measured", "0", None)
+
+    realtime = load(os.path.join(results, "realtime.json"))
+    if realtime:
+        ratio = realtime["command_rate_ratio"]
+        add("command rate / 100 per s", f"{ratio:.3f} ({realtime['command_rate_per_s']:.1f}/s over "
+            f"{realtime['command_seconds']:.1f} s)", ">= 0.95", ratio >= 0.95)
+        p50, p99 = realtime["tick_period_p50_ms"], realtime["tick_period_p99_ms"]
+        add("tick period", f"p50 {p50:.2f} ms, p99 {p99:.2f} ms", "p50 <= 10.5 ms, p99 <= 12 ms",
+            p50 <= 10.5 and p99 <= 12.0)
+        late = realtime["sleep_late_max_pct"]
+        early = realtime["sleep_early"]
+        add("sleep accuracy, SLP 2.5", f"{realtime['sleep_min_s']:.4f}-{realtime['sleep_max_s']:.4f} s "
+            f"({realtime['sleeps']} sleeps), late <= {late:.2f}%", "never early, late <= 2%",
+            not early and late <= 2.0)
+        startup = realtime["startup_s"]
+        add("start-up to first frame", f"{startup:.3f} s", "<= 1.10 s", startup <= 1.10)
+    else:
+        for figure, target in (("command rate / 100 per s", ">= 0.95"),
+                               ("tick period", "p50 <= 10.5 ms, p99 <= 12 ms"),
+                               ("sleep accuracy, SLP 2.5", "never early, late <= 2%"),
+                               ("start-up to first frame", "<= 1.10 s")):
+            add(figure, "not measured", target, None)
+
+    rehearsal = load(os.path.join(results, "rehearsal.json"))
+    if rehearsal:
+        speed = rehearsal["rehearsal_speed"]
+        add("rehearsal speed (kt57-run, 60 s)", f"{speed:.0f} x real time", ">= 1000 x", speed >= 1000)
+    else:
+        add("rehearsal speed (kt57-run, 60 s)", "not measured", ">= 1000 x", None)
+
+    print("| figure | measured | target | result |")
+    print("|---|---|---|---|")
+    for figure, value, target, passed in rows:
+        verdict = "n/a" if passed is None else ("PASS" if passed else "MISS")
+        print(f"| {figure} | {value} | {target} | {verdict} |")
+    return 0 if all(p for *_, p in rows) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
