@@ -22,6 +22,10 @@ const char usage[] =
     "  'line N: ...'. Exit status: 0 no findings, 1 findings, 2 unreadable file or bad usage.\n"
     "  --dump  print the loaded program store instead of the findings\n";
 
+// A program file is a few kilobytes; a file past this size (or an endless one such as /dev/zero)
+// is refused instead of being read into memory to the end.
+constexpr size_t maxFileBytes = size_t{16} << 20;
+
 bool readWholeFile(const char* path, std::vector<char>& bytes, std::string& error) {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
@@ -31,6 +35,11 @@ bool readWholeFile(const char* path, std::vector<char>& bytes, std::string& erro
     char buffer[65536];
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (bytes.size() + got > maxFileBytes) {
+            std::fclose(file);
+            error = "larger than 16 MiB, not a program file";
+            return false;
+        }
         bytes.insert(bytes.end(), buffer, buffer + got);
     }
     const bool failed = std::ferror(file) != 0;
