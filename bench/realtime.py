@@ -14,6 +14,8 @@ board (one per tick while a reply is awaited), every command frame written and e
     sleep         from the start of the tick that takes W0000001's reply and runs the SLP to
                   the W0000002 frame; nominal 2.5 s
 
+  baseline: bench/wake_baseline.cpp, a bare 10 ms sleeper, run right after the command loop
+
 Writes the figures as JSON to --out."""
 import argparse
 import json
@@ -174,6 +176,10 @@ def main():
         sys.exit("realtime.py: no X display; run it under xvfb-run -a")
     build = os.path.abspath(args.build)
     figures = command_loop_figures(build, args.seconds)
+    # The machine's own wake-up lateness right after the session, to read the tick figures by.
+    baseline = subprocess.run([os.path.join(build, "bench/kt57_wake_baseline")], capture_output=True, text=True,
+                              check=True)
+    figures.update(json.loads(baseline.stdout))
     figures.update(sleep_figures(build, max(args.seconds, 13.0)))
     with open(args.out, "w") as f:
         json.dump(figures, f, indent=1)

@@ -10,7 +10,7 @@ results="$build/bench-results"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKT57_BENCHMARKS=ON >/dev/null
 targets=(kt57_tick_bench kt57_allocation_bench kt57-run)
-realtime_targets=(kt57_qt_tick_bench kt57_frame_clock kt57d kt57-board kt57-ctl)
+realtime_targets=(kt57_qt_tick_bench kt57_frame_clock kt57_wake_baseline kt57d kt57-board kt57-ctl)
 have_qt=0
 known_targets=$(cmake --build "$build" --target help)
 if grep -qw kt57d <<<"$known_targets"; then
