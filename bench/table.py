@@ -57,7 +57,8 @@ def main():
             f"({realtime['sleeps']} sleeps), late <= {late:.2f}%", "never early, late <= 2%",
             not early and late <= 2.0)
         startup = realtime["startup_s"]
-        add("start-up to first frame", f"{startup:.3f} s", "<= 1.10 s", startup <= 1.10)
+        add("start-up to first frame", f"{startup:.3f} s ({realtime['startup_after_loading_s']:.3f} s after "
+            "the libraries loaded)", "<= 1.10 s", startup <= 1.10)
     else:
         for figure, target in (("command rate / 100 per s", ">= 0.95"),
                                ("tick period", "p50 <= 10.5 ms, p99 <= 12 ms"),
