@@ -181,7 +181,25 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+namespace {
+
+// Everything a run leaves that the next run of the same input must leave too.
+std::string fingerprint(kt57::HeadlessRun& run) {
+    const kt57::Sequencer& s = run.sequencer();
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "t=%lld ticks=%d next=%d cur=%d cont=%d brk=%d mode=%c%c%c phase=%d wait=%d sleep=%d refresh=%d "
+                  "burst=%d release=%d fails=%d in=%d out=%d pol=%d cond=%d flags=%d loop=%d link=%d serial=%s board=%u\n",
+                  static_cast<long long>(run.now()), run.ticksDelivered(), s.run.nextLine, s.run.currentLine,
+                  s.run.continueLine, s.run.breakLine, s.run.runMode, s.run.resumeMode, s.run.savedMode, s.run.stepPhase,
+                  s.run.replyWait, s.run.sleepTicks, s.run.refreshTick, s.run.burstCount, s.run.releaseCount,
+                  s.run.connectFailures, s.machine.inputRegister, s.machine.outputRegister, s.machine.polarityMask,
+                  s.machine.conditionFlag, s.machine.flagRegister, s.machine.loopCounter, s.link.linkState,
+                  s.link.serialNumber, run.board().model.outputs);
+    return text + run.canvas().render();
+}
+
+std::string runOnce(const uint8_t* data, size_t size) {
     FuzzInput input(data, size);
     const std::string programText = program(input);
     writeFile(kt57::programFileName, programText);
@@ -223,5 +241,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Long enough for every wait to end: a reply time-out, a reconnect limit, a short sleep.
     runTo(at + 3000);
+    return fingerprint(run);
+}
+
+}  // namespace
+
+// Run twice: the records are the caller's and nothing else may carry state from run to run, so
+// a second run that differs shows a hidden global or a read of uninitialised memory.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string first = runOnce(data, size);
+    const std::string second = runOnce(data, size);
+    KT57_FUZZ_CHECK(first == second);
     return 0;
 }
