@@ -46,7 +46,7 @@ inline void checkProgramStore(const ProgramStore& store) {
         for (int column = textColumns + 1; column < 16; ++column) KT57_FUZZ_CHECK(line.text[column] == '\0');
         KT57_FUZZ_CHECK(line.label >= 0 && line.label <= 999);
         const OpCodeInfo* info = classify(line.text);
-        KT57_FUZZ_CHECK(line.opcode == (info != nullptr ? info->code : DeviceCommand_));
+        KT57_FUZZ_CHECK(line.opcode == (info != nullptr ? info->code : DeviceCommandLine));
         const OperandKind kind = info != nullptr ? info->kind : OperandKind::None;
         if (kind == OperandKind::Target) {
             KT57_FUZZ_CHECK(line.target >= 0 && line.target <= store.lineCount && line.target != i);

@@ -138,7 +138,7 @@ void runBurst(Sequencer& s) {
     for (;;) {
         run.currentLine = run.nextLine;
         const bool onLine = run.currentLine >= 0 && run.currentLine < program.lineCount;
-        const int32_t opcode = onLine ? program.lines[run.currentLine].opcode : DeviceCommand_;
+        const int32_t opcode = onLine ? program.lines[run.currentLine].opcode : DeviceCommandLine;
         const LineOutcome outcome = executeLine(program, s.machine, run);
         if (opcode == Set || opcode == Dec) drawLoopCounter(s.console, s.machine);
         if (opcode == Slp) releaseLink(s.link, run);

@@ -91,7 +91,7 @@ LineOutcome executeLine(const ProgramStore& store, MachineState& machine, RunCon
         if (run.runMode == 'S') run.stepPhase = 2;
         run.nextLine = next;
         return LineOutcome::Skipped;
-    case DeviceCommand_:
+    case DeviceCommandLine:
         break;
     }
     return LineOutcome::DeviceCommand;

@@ -55,7 +55,7 @@ int32_t classifyText(const char (&text)[16]) {
             return info.code;
         }
     }
-    return DeviceCommand_;
+    return DeviceCommandLine;
 }
 
 LineLayout parseProgramLine(const char* piece, int length, ProgramLine& line) {

@@ -6,7 +6,7 @@
 namespace kt57 {
 
 enum OpCode : int32_t {
-    DeviceCommand_ = 0,  // anything else   columns 0-7 are sent to the board
+    DeviceCommandLine = 0,  // anything else   columns 0-7 are sent to the board
     Jmp = 1,             // "JMP " target   jump
     Pol = 2,             // "POL " operand  polarityMask = operand
     And = 3,             // "AND " operand  cond = (in & op) == op

@@ -107,8 +107,8 @@ private:
         const ProgramLine& line = store_.lines[i];
         const std::string text = textOf(line);
         const OpCodeInfo* info = findOpCodeInfo(line.opcode);
-        if (line.opcode == DeviceCommand_ || line.opcode == Blank) {
-            if (!checkIndentation(i, text) && line.opcode == DeviceCommand_ && !checkMnemonicLike(i, text)) {
+        if (line.opcode == DeviceCommandLine || line.opcode == Blank) {
+            if (!checkIndentation(i, text) && line.opcode == DeviceCommandLine && !checkMnemonicLike(i, text)) {
                 checkDeviceCommand(i, text);
             }
         } else if (info != nullptr && info->kind == OperandKind::Target) {
