@@ -16,10 +16,11 @@ board (one per tick while a reply is awaited), every command frame written and e
 
   baseline: bench/wake_baseline.cpp, a bare 10 ms sleeper, run right after the command loop
 
-Writes the figures as JSON to --out."""
+Writes the figures as JSON to --out, and each session's two logs beside it."""
 import argparse
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -44,9 +45,10 @@ def wait_for(predicate, timeout):
     return predicate()
 
 
-def run_session(build, program, seconds):
+def run_session(build, program, seconds, name, logs):
     """Runs kt57d on program against a fresh kt57-board for seconds after its first frame.
-    Returns (launch_ns, clock events, board log lines)."""
+    Returns (launch_ns, clock events, board log lines); the two logs are kept in logs as
+    <name>-board.log and <name>-frame-clock.log."""
     scratch = tempfile.mkdtemp(prefix="kt57-bench-realtime-")
     runtime = os.path.join(scratch, "runtime")
     work = os.path.join(scratch, "work")
@@ -93,12 +95,16 @@ def run_session(build, program, seconds):
             board.wait()
         board_log.close()
 
+    shutil.copy(board_log_path, os.path.join(logs, name + "-board.log"))
+    shutil.copy(clock_path, os.path.join(logs, name + "-frame-clock.log"))
+    board_lines = open(board_log_path).read().splitlines()
     events = []
     for line in open(clock_path):
         parts = line.split()
         if len(parts) >= 2:
             events.append((parts[0], int(parts[1]), parts[2] if len(parts) > 2 else ""))
-    return launch_ns, events, open(board_log_path).read().splitlines()
+    shutil.rmtree(scratch, ignore_errors=True)
+    return launch_ns, events, board_lines
 
 
 def percentile(values, fraction):
@@ -116,8 +122,8 @@ def board_times(lines, kind):
     return times
 
 
-def command_loop_figures(build, seconds):
-    launch_ns, events, board_lines = run_session(build, COMMAND_LOOP, seconds)
+def command_loop_figures(build, seconds, logs):
+    launch_ns, events, board_lines = run_session(build, COMMAND_LOOP, seconds, "command-loop", logs)
     frames = [at for kind, at, _ in events if kind == "W"]
     polls = [at for kind, at, _ in events if kind == "P"]
     commands = board_times(board_lines, "command")
@@ -143,8 +149,8 @@ def command_loop_figures(build, seconds):
     }
 
 
-def sleep_figures(build, seconds):
-    _, events, _ = run_session(build, SLEEP_LOOP, seconds)
+def sleep_figures(build, seconds, logs):
+    _, events, _ = run_session(build, SLEEP_LOOP, seconds, "sleep-loop", logs)
     sleeps = []
     last_poll = None
     slp_tick = None
@@ -177,12 +183,13 @@ def main():
     if "DISPLAY" not in os.environ:
         sys.exit("realtime.py: no X display; run it under xvfb-run -a")
     build = os.path.abspath(args.build)
-    figures = command_loop_figures(build, args.seconds)
+    logs = os.path.dirname(os.path.abspath(args.out))
+    figures = command_loop_figures(build, args.seconds, logs)
     # The machine's own wake-up lateness right after the session, to read the tick figures by.
     baseline = subprocess.run([os.path.join(build, "bench/kt57_wake_baseline")], capture_output=True, text=True,
                               check=True)
     figures.update(json.loads(baseline.stdout))
-    figures.update(sleep_figures(build, max(args.seconds, 13.0)))
+    figures.update(sleep_figures(build, max(args.seconds, 13.0), logs))
     with open(args.out, "w") as f:
         json.dump(figures, f, indent=1)
 
