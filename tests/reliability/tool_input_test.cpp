@@ -142,6 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"FileAsDirectory", run, {"@/binary.dat"}},
                       BadInput{"MissingEventsFile", run, {"--events", "@/missing.txt", "@/run"}},
                       BadInput{"BinaryEventsFile", run, {"--events", "@/binary.dat", "@/run"}},
+                      BadInput{"EventsFileIsAFolder", run, {"--events", "@/folder", "@/run"}},
+                      BadInput{"EndlessEventsFile", run, {"--events", "/dev/zero", "@/run"}},
                       BadInput{"EventsValueMissing", run, {"--events"}},
                       BadInput{"UntilNotANumber", run, {"--until", "soon", "@/run"}},
                       BadInput{"UntilTooLarge", run, {"--until", "99999999999999999999", "@/run"}},
@@ -160,27 +162,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"LatencyNegative", board, {"--latency", "-1"}},
                       BadInput{"LatencyTooLarge", board, {"--latency", "99999999999999999999"}},
                       BadInput{"UnknownArgument", board, {"extra"}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// Inputs that crash or exhaust the tools today; each is enabled with its fix.
-class ToolInputDefects : public ToolInput {};
-
-TEST_P(ToolInputDefects, DISABLED_EndsWithAMessageAndAFailureStatus) {
-    if (skipEndless(GetParam())) GTEST_SKIP() << "endless input without a memory limit";
-    const Outcome outcome = runTool(GetParam().program, arguments(), scratch);
-    ASSERT_TRUE(outcome.exited) << "killed by signal " << outcome.status << "\n" << outcome.errors;
-    EXPECT_NE(outcome.status, 0);
-    EXPECT_FALSE(outcome.errors.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Pending, ToolInputDefects,
-    ::testing::Values(
-        // kt57-run: std::ifstream on a folder throws from its read, and nothing catches it (abort).
-        BadInput{"RunEventsFileIsAFolder", run, {"--events", "@/folder", "@/run"}},
-        // kt57-run reads a whole events file into memory, however long: an endless one ends it
-        // with std::bad_alloc (abort) or exhausts the machine.
-        BadInput{"RunEndlessEventsFile", run, {"--events", "/dev/zero", "@/run"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,10 +1,9 @@
 // kt57-run: rehearses a program headless, against the virtual board in virtual time, and prints
 // a trace. Usage and formats: docs/kt57-run.md.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -80,6 +79,36 @@ int parseOptions(int argc, char** argv, Options& options) {
     return -1;
 }
 
+// An events file is a few kilobytes; a larger one (or an endless one such as /dev/zero) is
+// refused instead of being read into memory to the end.
+constexpr size_t maxEventsFileBytes = size_t{16} << 20;
+
+// The whole file, or false with the reason (empty when the file cannot be opened at all). Read
+// with stdio: a folder or a failing device is an error result here, where std::ifstream would
+// throw from inside its read.
+bool readEventsFile(const std::string& path, std::string& text, std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (text.size() + got > maxEventsFileBytes) {
+            std::fclose(file);
+            error = "larger than 16 MiB";
+            return false;
+        }
+        text.append(buffer, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int readErrno = errno;
+    std::fclose(file);
+    if (failed) {
+        error = std::strerror(readErrno);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,16 +118,15 @@ int main(int argc, char** argv) {
 
     std::vector<kt57::HeadlessEvent> events;
     if (!options.eventsFile.empty()) {
-        std::ifstream in(options.eventsFile, std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "kt57-run: %s: cannot read the events file\n", options.eventsFile.c_str());
+        std::string text;
+        std::string error;
+        if (!readEventsFile(options.eventsFile, text, error)) {
+            std::fprintf(stderr, "kt57-run: %s: cannot read the events file%s%s\n", options.eventsFile.c_str(),
+                         error.empty() ? "" : ": ", error.c_str());
             return exitUsage;
         }
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::string error;
-        if (in.bad() || !kt57::parseEvents(text, options.eventsFile, events, error)) {
-            std::fprintf(stderr, "%s\n", in.bad() ? ("kt57-run: " + options.eventsFile + ": read error").c_str()
-                                                  : error.c_str());
+        if (!kt57::parseEvents(text, options.eventsFile, events, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
             return exitUsage;
         }
     }
