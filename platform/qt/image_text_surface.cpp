@@ -7,7 +7,7 @@
 
 namespace kt57 {
 
-ImageTextSurface::ImageTextSurface() : image_(1, 1, QImage::Format_RGB32), font_(consoleFont()) {
+ImageTextSurface::ImageTextSurface() : image_(1, 1, QImage::Format_RGB32), font_(consoleFont()), tiles_(font_) {
     image_.fill(Qt::white);
 }
 
@@ -22,7 +22,9 @@ bool ImageTextSurface::drawText(int x, int y, const char* bytes, int length) {
     if (!open_) return false;
     if (length <= 0) return true;
     if (bytes == nullptr) return false;
-    const QRect covered = paintConsoleText(image_, font_, consoleColour(colourIndex_), x, y, bytes, length);
+    if (painted_.unchanged(x, y, bytes, length, colourIndex_)) return true;
+    const QRect covered = tiles_.paint(image_, colourIndex_, x, y, bytes, length);
+    painted_.painted(x, y, bytes, length, colourIndex_);
     changed_ |= covered.intersected(image_.rect());
     return true;
 }
@@ -41,11 +43,13 @@ void ImageTextSurface::setClientSize(QSize size) {
         painter.drawImage(0, 0, image_);
     }
     image_ = std::move(resized);
+    painted_.forget();
     changed_ = changed_.intersected(image_.rect());
 }
 
 void ImageTextSurface::clear() {
     image_.fill(Qt::white);
+    painted_.forget();
     changed_ = image_.rect();
 }
 

@@ -9,6 +9,8 @@
 #include <functional>
 
 #include "console/text_surface.h"
+#include "platform/qt/glyph_tiles.h"
+#include "platform/qt/painted_cells.h"
 
 namespace kt57 {
 
@@ -39,6 +41,8 @@ private:
     QImage image_;
     QFont font_;
     QRect changed_;
+    GlyphTiles tiles_;      // each cell painted once, then copied
+    PaintedCells painted_;  // texts that would repaint the same pixels are not painted again
     bool open_ = false;
     int colourIndex_ = 0;
     std::function<void(int, int)> resize_;

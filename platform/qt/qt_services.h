@@ -1,7 +1,8 @@
 // The small platform services on Qt: timer 1, the modifier keys and start-up's blocking waits.
 #pragma once
-#include <QTimer>
+#include <QSocketNotifier>
 #include <functional>
+#include <memory>
 
 #include "console/modifier_keys.h"
 #include "device/blocking_wait.h"
@@ -9,17 +10,31 @@
 
 namespace kt57 {
 
-// SetTimer/KillTimer: a precise periodic timer; set again restarts it, it fires until killed.
+// SetTimer/KillTimer: a periodic timer; set again restarts it, it fires until killed, and
+// expirations missed while the thread was busy make one tick, as WM_TIMER does. A timerfd rather
+// than a QTimer: Qt rounds every wait for its timers to whole milliseconds, which made each
+// 10 ms tick start up to a millisecond late; the kernel's timer expires to the microsecond.
 class QtWindowTimer : public WindowTimer {
 public:
     explicit QtWindowTimer(std::function<void()> tick);
+    ~QtWindowTimer() override;
+    QtWindowTimer(const QtWindowTimer&) = delete;
+    QtWindowTimer& operator=(const QtWindowTimer&) = delete;
+
     void setTimer(int intervalMilliseconds) override;
     void killTimer() override;
-    bool active() const { return timer_.isActive(); }
-    int interval() const { return timer_.interval(); }
+    bool active() const { return active_; }
+    int interval() const { return interval_; }
 
 private:
-    QTimer timer_;
+    void arm(int intervalMilliseconds);
+    void expired();
+
+    std::function<void()> tick_;
+    int descriptor_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    bool active_ = false;
+    int interval_ = 0;
 };
 
 // GetAsyncKeyState: the keyboard as it is now, not as a queued event saw it.
