@@ -1,12 +1,11 @@
 // kt57-check: loads a program file as the sequencer does and reports what may surprise its author.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "sequencer/loader.h"
+#include "tools/common/bounded_file.h"
 #include "tools/kt57-check/program_check.h"
 #include "tools/kt57-check/store_dump.h"
 
@@ -21,36 +20,6 @@ const char usage[] =
     "  Loads FILE (default KT57Data.txt) as the sequencer does and reports each surprise as\n"
     "  'line N: ...'. Exit status: 0 no findings, 1 findings, 2 unreadable file or bad usage.\n"
     "  --dump  print the loaded program store instead of the findings\n";
-
-// A program file is a few kilobytes; a file past this size (or an endless one such as /dev/zero)
-// is refused instead of being read into memory to the end.
-constexpr size_t maxFileBytes = size_t{16} << 20;
-
-bool readWholeFile(const char* path, std::vector<char>& bytes, std::string& error) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        return false;
-    }
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (bytes.size() + got > maxFileBytes) {
-            std::fclose(file);
-            error = "larger than 16 MiB, not a program file";
-            return false;
-        }
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int readErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = std::strerror(readErrno);
-        return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -79,9 +48,11 @@ int main(int argc, char** argv) {
     }
     if (path == nullptr) path = kt57::programFileName;
 
-    std::vector<char> bytes;
+    std::string bytes;
     std::string error;
-    if (!readWholeFile(path, bytes, error)) {
+    const kt57::FileReadResult read = kt57::readBoundedFile(path, bytes, error);
+    if (read != kt57::FileReadResult::Read) {
+        if (read == kt57::FileReadResult::TooLarge) error = "larger than 16 MiB, not a program file";
         std::fprintf(stderr, "kt57-check: cannot read %s: %s\n", path, error.c_str());
         return exitUnreadable;
     }

@@ -1,6 +1,5 @@
 // kt57-run: rehearses a program headless, against the virtual board in virtual time, and prints
 // a trace. Usage and formats: docs/kt57-run.md.
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "platform/headless/headless_run.h"
+#include "tools/common/bounded_file.h"
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/run_trace.h"
 
@@ -79,36 +79,6 @@ int parseOptions(int argc, char** argv, Options& options) {
     return -1;
 }
 
-// An events file is a few kilobytes; a larger one (or an endless one such as /dev/zero) is
-// refused instead of being read into memory to the end.
-constexpr size_t maxEventsFileBytes = size_t{16} << 20;
-
-// The whole file, or false with the reason (empty when the file cannot be opened at all). Read
-// with stdio: a folder or a failing device is an error result here, where std::ifstream would
-// throw from inside its read.
-bool readEventsFile(const std::string& path, std::string& text, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (text.size() + got > maxEventsFileBytes) {
-            std::fclose(file);
-            error = "larger than 16 MiB";
-            return false;
-        }
-        text.append(buffer, got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int readErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = std::strerror(readErrno);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,7 +90,10 @@ int main(int argc, char** argv) {
     if (!options.eventsFile.empty()) {
         std::string text;
         std::string error;
-        if (!readEventsFile(options.eventsFile, text, error)) {
+        const kt57::FileReadResult read = kt57::readBoundedFile(options.eventsFile.c_str(), text, error);
+        if (read != kt57::FileReadResult::Read) {
+            if (read == kt57::FileReadResult::CannotOpen) error.clear();
+            if (read == kt57::FileReadResult::TooLarge) error = "larger than 16 MiB";
             std::fprintf(stderr, "kt57-run: %s: cannot read the events file%s%s\n", options.eventsFile.c_str(),
                          error.empty() ? "" : ": ", error.c_str());
             return exitUsage;
