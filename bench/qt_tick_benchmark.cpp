@@ -27,7 +27,7 @@ void BM_WorstCaseTickQt(benchmark::State& state) {
         return;
     }
     // The benchmark delivers every tick itself: the shell's own timer must not add any.
-    shell.application().sequencer.timer = nullptr;
+    shell.application().sequencer.timer = &noWindowTimer();
     shell.timer().killTimer();
     QCoreApplication::processEvents();
 

@@ -11,14 +11,11 @@ function(kt57_warnings target)
   endif()
 endfunction()
 
-# kt57_core_library(<name> GLOB <patterns...> [EXCLUDE <regex>] [DEPS <targets...>])
-# A core library from the sources its folder holds; folders are added before they have sources.
+# kt57_core_library(<name> GLOB <patterns...> [DEPS <targets...>])
+# A core folder's library: every source the folder holds, linking only the folders below it.
 function(kt57_core_library name)
-  cmake_parse_arguments(ARG "" "EXCLUDE" "GLOB;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "GLOB;DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${ARG_GLOB})
-  if(ARG_EXCLUDE)
-    list(FILTER sources EXCLUDE REGEX "${ARG_EXCLUDE}")
-  endif()
   if(sources)
     add_library(${name} STATIC ${sources})
   else()

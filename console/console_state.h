@@ -16,8 +16,8 @@ struct ConsoleState {
     TextContext context;
     int32_t detailView = 0;    // listing, label field and frames shown
     int32_t listingDirty = 0;  // next drawListing draws numbers and texts too
-    TextSurface* surface = nullptr;     // platform service
-    ModifierKeys* modifiers = nullptr;  // platform service
+    TextSurface* surface = &noTextSurface();       // platform service
+    ModifierKeys* modifiers = &noModifierKeys();  // platform service
 };
 
 }  // namespace kt57

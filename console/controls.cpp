@@ -1,8 +1,7 @@
 #include "console/controls.h"
 
+#include "console/layout.h"
 #include "console/screen.h"
-#include "console/screen_texts.h"
-#include "console/text_context.h"
 
 namespace kt57 {
 
@@ -11,41 +10,36 @@ namespace {
 constexpr uint32_t keyEnter = 13;
 constexpr uint32_t keyEscape = 27;
 
-// The version text over the message field also wipes an error text shown there.
-void drawVersionText(ConsoleState& console) { drawText(console, 310, 10, versionText, versionLength); }
-
-bool stopped(const ProgramStore& store, const RunControl& run) { return run.nextLine >= store.lineCount; }
-
 }  // namespace
 
 void handleKey(ConsoleState& console, const ProgramStore& store, RunControl& run, uint32_t characterCode,
                uint32_t lParam) {
     switch (characterCode) {
         case keyEnter:
-            if (run.runMode == 'S' && run.stepPhase == 1) run.stepPhase = 2;
+            if (run.runMode == RunMode::Step && run.stepPhase == StepPhase::WaitingForEnter) run.stepPhase = StepPhase::Granted;
             run.sleepTicks = 0;
             break;
         case keyEscape:
-            if (run.runMode != 'S') {
-                run.runMode = 'S';
+            if (run.runMode != RunMode::Step) {
+                run.runMode = RunMode::Step;
                 console.listingDirty = 1;
                 drawListing(console, store, run);
-                run.stepPhase = 1;
+                run.stepPhase = StepPhase::WaitingForEnter;
             } else {
                 run.runMode = run.resumeMode;
-                run.stepPhase = 0;
+                run.stepPhase = StepPhase::None;
             }
             run.sleepTicks = 0;
             break;
         case 'A':  // posted by another program; a typed A carries the keyboard's lParam
             if (lParam != postedCommandMarker) break;
-            run.resumeMode = 'A';
-            if (run.runMode == 'P') run.runMode = 'A';
+            run.resumeMode = RunMode::Automatic;
+            if (run.runMode == RunMode::Posted) run.runMode = RunMode::Automatic;
             break;
         case 'P':
-            if (lParam != postedCommandMarker || run.runMode == 'S') break;
-            run.runMode = 'P';
-            run.resumeMode = 'P';
+            if (lParam != postedCommandMarker || run.runMode == RunMode::Step) break;
+            run.runMode = RunMode::Posted;
+            run.resumeMode = RunMode::Posted;
             break;
         case 'C':
         case 'c':
@@ -55,9 +49,9 @@ void handleKey(ConsoleState& console, const ProgramStore& store, RunControl& run
             break;
         case 'G':
         case 'g':
-            if (!stopped(store, run) || store.lineCount < 1) break;
+            if (!stopped(run, store.lineCount) || store.lineCount < 1) break;
             run.nextLine = 0;
-            run.stepPhase = 0;
+            run.stepPhase = StepPhase::None;
             drawVersionText(console);
             break;
         case 'S':
@@ -72,31 +66,21 @@ void handleKey(ConsoleState& console, const ProgramStore& store, RunControl& run
 }
 
 void handleClick(ConsoleState& console, const ProgramStore& store, RunControl& run, uint32_t x, uint32_t y) {
-    if (console.detailView == 0 && run.runMode != 'S') return;
+    if (console.detailView == 0 && run.runMode != RunMode::Step) return;
     // Each coordinate is one unsigned 16-bit half of the mouse message's lParam.
-    const int32_t index = hitTestLine(store, static_cast<int32_t>(x & 0xFFFF), static_cast<int32_t>(y & 0xFFFF));
+    const int32_t index = hitTestLine(store.lineCount, static_cast<int32_t>(x & 0xFFFF), static_cast<int32_t>(y & 0xFFFF));
     // Read now, as GetAsyncKeyState does, not from the message.
-    const bool control = console.modifiers != nullptr && console.modifiers->controlHeld();
+    const bool control = console.modifiers->controlHeld();
     if (control) {
         run.breakLine = run.breakLine == index ? store.lineCount : index;
         drawStatusRow(console, store, run);
         return;
     }
-    if (!stopped(store, run) && run.runMode != 'S') return;
-    if (console.modifiers != nullptr && console.modifiers->shiftHeld()) {
+    if (!stopped(run, store.lineCount) && run.runMode != RunMode::Step) return;
+    if (console.modifiers->shiftHeld()) {
         run.continueLine = index;
         drawStatusRow(console, store, run);
     }
-}
-
-int32_t hitTestLine(const ProgramStore& store, int32_t x, int32_t y) {
-    // 64-bit so that no client coordinate can overflow; C++ division truncates toward zero.
-    const int64_t column = (int64_t{x} - 10) / 200;
-    const int64_t row = (int64_t{y} - 110) / 20;
-    int64_t index = 25 * column + row;
-    if (index > store.lineCount) index = store.lineCount;
-    if (index < 0) index = 0;
-    return static_cast<int32_t>(index);
 }
 
 }  // namespace kt57

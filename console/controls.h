@@ -14,6 +14,5 @@ void handleKey(ConsoleState& console, const ProgramStore& store, RunControl& run
                uint32_t lParam);
 // x and y are client pixels (the low and high 16 bits of the mouse message's lParam).
 void handleClick(ConsoleState& console, const ProgramStore& store, RunControl& run, uint32_t x, uint32_t y);
-int32_t hitTestLine(const ProgramStore& store, int32_t x, int32_t y);
 
 }  // namespace kt57

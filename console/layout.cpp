@@ -46,7 +46,7 @@ const char* listingMarker(const RunControl& run, int32_t lineCount, int lineInde
         if (lineIndex == run.continueLine) return markerBreakContinue;
         return markerBreak;
     }
-    if (run.nextLine >= lineCount) {
+    if (stopped(run, lineCount)) {
         if (lineIndex == 0) return markerStart;
         if (lineIndex == run.continueLine) return markerContinue;
         if (lineIndex == run.currentLine) return markerBlack;
@@ -58,15 +58,15 @@ const char* listingMarker(const RunControl& run, int32_t lineCount, int lineInde
 }
 
 FieldText lineNumberField(const RunControl& run, int32_t lineCount) {
-    const bool stopped = run.nextLine >= lineCount;
-    if (stopped && run.currentLine == 0) return fixed(lineNumberZeroText, lineNumberLength);
-    if (stopped && run.continueLine == lineCount) return fixed(lineNumberEndText, lineNumberLength);
-    if (run.runMode == 'S' || run.refreshTick % 5 == 0) return format(lineNumberFormat, run.currentLine + 1);
+    const bool isStopped = stopped(run, lineCount);
+    if (isStopped && run.currentLine == 0) return fixed(lineNumberZeroText, lineNumberLength);
+    if (isStopped && run.continueLine == lineCount) return fixed(lineNumberEndText, lineNumberLength);
+    if (run.runMode == RunMode::Step || run.refreshTick % 5 == 0) return format(lineNumberFormat, run.currentLine + 1);
     return FieldText{};
 }
 
 const char* activityIndicator(const RunControl& run) {
-    if (run.runMode == 'S') return run.nextLine % 2 != 0 ? indicatorRightText : indicatorLeftText;
+    if (run.runMode == RunMode::Step) return run.nextLine % 2 != 0 ? indicatorRightText : indicatorLeftText;
     switch (run.refreshTick % 5) {
         case 0:
             return indicatorRightText;
@@ -90,6 +90,17 @@ FieldText labelField(const ProgramStore& store, const RunControl& run) {
 FieldText listingNumber(int lineIndex, int32_t label) {
     if (label != 0) return format(listingNumberLabelFormat, lineIndex + 1, label);
     return format(listingNumberFormat, lineIndex + 1);
+}
+
+int32_t hitTestLine(int32_t lineCount, int32_t x, int32_t y) {
+    // 64-bit so that no client coordinate can overflow; division truncates toward zero, so a
+    // point left of or above the grid counts toward its first cell.
+    const int64_t column = (int64_t{x} - listingLeft) / listingColumnWidth;
+    const int64_t row = (int64_t{y} - listingTop) / listingRowHeight;
+    int64_t index = int64_t{listingRows} * column + row;
+    if (index > lineCount) index = lineCount;
+    if (index < 0) index = 0;
+    return static_cast<int32_t>(index);
 }
 
 FieldText headerText(int32_t nextLine, int32_t lineCount) { return format(headerFormat, nextLine, lineCount); }

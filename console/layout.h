@@ -36,6 +36,9 @@ constexpr CellOrigin listingCellOrigin(int lineIndex) {
     return {listingColumnWidth * (lineIndex / listingRows) + listingLeft,
             listingRowHeight * (lineIndex % listingRows) + listingTop};
 }
+// The line index whose listing cell holds client pixel (x, y): the inverse of listingCellOrigin,
+// clamped to 0..lineCount (lineCount = none). Rows past 25 run into the next column's lines.
+int32_t hitTestLine(int32_t lineCount, int32_t x, int32_t y);
 // How many lines the listing shows: lineCount, at most 256, never negative.
 int listedLineCount(int32_t lineCount);
 // Outer window width that shows every listing column, between 480 and 4000.

@@ -10,4 +10,7 @@ public:
     virtual bool shiftHeld() = 0;
 };
 
+// For a shell without a keyboard: neither key is ever held.
+ModifierKeys& noModifierKeys();
+
 }  // namespace kt57

@@ -12,5 +12,7 @@ void drawHeader(ConsoleState& console, const ProgramStore& store, const RunContr
 void drawLoopCounter(ConsoleState& console, const MachineState& machine);
 void drawStatusRow(ConsoleState& console, const ProgramStore& store, const RunControl& run);
 void drawListing(ConsoleState& console, const ProgramStore& store, const RunControl& run);
+// The version text over the message field; it also wipes an error text shown there.
+void drawVersionText(ConsoleState& console);
 
 }  // namespace kt57

@@ -5,7 +5,6 @@
 namespace kt57 {
 
 void openTextContext(ConsoleState& console, int colourIndex) {
-    if (console.surface == nullptr) return;
     // A fresh context replaces one still open (a paint opens over start-up's), so none is leaked.
     closeTextContext(console);
     if (colourIndex < 0 || colourIndex > paletteWhite) colourIndex = paletteBlack;
@@ -16,19 +15,27 @@ void openTextContext(ConsoleState& console, int colourIndex) {
 
 void closeTextContext(ConsoleState& console) {
     if (console.context.open == 0) return;
-    if (console.surface != nullptr) console.surface->closeContext();
+    console.surface->closeContext();
     console.context.open = 0;
 }
 
 bool drawText(ConsoleState& console, int x, int y, const char* bytes, int length) {
-    if (console.context.open == 0 || console.surface == nullptr || bytes == nullptr || length < 0) return false;
+    if (console.context.open == 0 || bytes == nullptr || length < 0) return false;
     return console.surface->drawText(x, y, bytes, length);
 }
 
-void drawErrorText(ConsoleState& console, int x, int y, const char* bytes, int length) {
+bool drawText(ConsoleState& console, ScreenPlace place, const char* bytes, int length) {
+    return drawText(console, place.x, place.y, bytes, length);
+}
+
+bool drawText(ConsoleState& console, const PlacedText& text) {
+    return drawText(console, text.place, text.bytes, text.length);
+}
+
+void drawErrorText(ConsoleState& console, const PlacedText& text) {
     closeTextContext(console);
     openTextContext(console, paletteRed);
-    drawText(console, x, y, bytes, length);
+    drawText(console, text);
     closeTextContext(console);
     openTextContext(console, paletteBlack);
 }

@@ -19,4 +19,7 @@ public:
     virtual void resizeWindow(int width, int height) = 0;
 };
 
+// For a shell without a window: opens and closes, but draws nothing.
+TextSurface& noTextSurface();
+
 }  // namespace kt57

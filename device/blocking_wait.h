@@ -10,4 +10,7 @@ public:
     virtual void waitMilliseconds(int milliseconds) = 0;
 };
 
+// For a shell without waits: returns at once.
+BlockingWait& noBlockingWait();
+
 }  // namespace kt57

@@ -1,33 +1,37 @@
-// The board connection and its five operations.
+// The board connection and its operations. The link hands the frames it wrote and read back to
+// its caller, which decides what to show and what the reply means.
 #pragma once
 #include <cstdint>
 
-#include "console/console_state.h"
 #include "device/blocking_wait.h"
 #include "device/ft_driver.h"
-#include "sequencer/machine_state.h"
-#include "sequencer/run_control.h"
 
 namespace kt57 {
 
 constexpr int frameLength = 9;
 
-struct DeviceLink {
-    FT_HANDLE handle = nullptr;
-    int32_t linkState = 0;        // 1 open, 0 closed, -1 no board at start-up
-    char serialNumber[16] = {};   // NUL-terminated; empty = none known
-    FtDriver* driver = nullptr;   // platform service: the eight calls
-    BlockingWait* wait = nullptr; // platform service: releaseLink's 20 ms
+enum class LinkState : int32_t {
+    NoBoard = -1,  // no board at start-up: nothing is ever sent
+    Closed = 0,    // the next device command opens it
+    Open = 1,
 };
 
-// 1 when the board is opened and configured, 0 otherwise. The caller stores it in linkState.
-int openLink(DeviceLink& link);
-// Closes an open board, sets linkState and run.connectFailures to 0, waits 20 ms.
-void releaseLink(DeviceLink& link, RunControl& run);
-// Writes the 9-byte frame of text (with '@' substitution); draws it when detailView is 1.
-int sendCommand(DeviceLink& link, const MachineState& machine, ConsoleState& console, const char* text);
-// 0 when no whole frame is queued, the bytes read, or -1 on a driver failure.
-int pollReply(DeviceLink& link, ConsoleState& console, unsigned char* buffer);
-void applyReply(MachineState& machine, const unsigned char* frame);
+struct DeviceLink {
+    FT_HANDLE handle = nullptr;
+    LinkState linkState = LinkState::Closed;
+    char serialNumber[16] = {};  // NUL-terminated; empty = none known
+    FtDriver* driver = &noDriver();          // platform service: the eight calls
+    BlockingWait* wait = &noBlockingWait();  // platform service: releaseLink's 20 ms
+};
+
+// Open when the board is opened and configured, Closed otherwise. The caller stores it in linkState.
+LinkState openLink(DeviceLink& link);
+// Closes an open board, sets linkState to Closed and waits 20 ms. False when it was not open.
+bool releaseLink(DeviceLink& link);
+// Writes the 9-byte frame of text, with the output value in place of its last six characters
+// when the third is '@'. The frame written is left in frame. The bytes written, or -1.
+int sendCommand(DeviceLink& link, int32_t outputValue, const char* text, unsigned char (&frame)[frameLength]);
+// 0 when no whole frame is queued, the bytes read into reply, or -1 on a driver failure.
+int pollReply(DeviceLink& link, unsigned char (&reply)[frameLength]);
 
 }  // namespace kt57

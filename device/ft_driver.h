@@ -40,4 +40,7 @@ public:
     virtual FT_STATUS FT_Close(FT_HANDLE handle) = 0;
 };
 
+// For a shell without a driver: lists no board, and every call on a handle fails.
+FtDriver& noDriver();
+
 }  // namespace kt57

@@ -1,7 +1,7 @@
 // Bytes pushed into the virtual board's receive queue while a program runs: partial, extra and
 // garbled frames, between the board's own replies, with the board muted, unplugged or failing.
-// pollReply and applyReply are wrapped at link time (-Wl,--wrap) so that every call the engine
-// makes is checked against what the queue held and what the frame says.
+// The run observer hears of every poll and every reply applied, so each is checked against what
+// the queue held and what the frame says.
 #include <unistd.h>
 
 #include <cstdint>
@@ -28,7 +28,6 @@ namespace {
 
 std::string directory;
 kt57::fuzz::TickCounts counts;
-kt57::HeadlessRun* current = nullptr;
 long framesApplied = 0;
 
 // Writes, reads and tests the input, so replies of every type matter to the run.
@@ -65,61 +64,50 @@ int32_t hexField(const unsigned char* frame) {
 
 }  // namespace
 
-#define KT57_POLL_REPLY _ZN4kt579pollReplyERNS_10DeviceLinkERNS_12ConsoleStateEPh
-#define KT57_APPLY_REPLY _ZN4kt5710applyReplyERNS_12MachineStateEPKh
-#define KT57_JOIN(a, b) a##b
-#define KT57_REAL(name) KT57_JOIN(__real_, name)
-#define KT57_WRAP(name) KT57_JOIN(__wrap_, name)
+namespace {
 
-extern "C" int KT57_REAL(KT57_POLL_REPLY)(kt57::DeviceLink&, kt57::ConsoleState&, unsigned char*);
-extern "C" void KT57_REAL(KT57_APPLY_REPLY)(kt57::MachineState&, const unsigned char*);
+// A poll takes a whole frame exactly when nine bytes are queued, and leaves the rest queued; the
+// value field decides what a reply does to the registers.
+class QueueObserver : public kt57::fuzz::CheckingObserver {
+public:
+    QueueObserver(kt57::HeadlessRun& run, kt57::fuzz::TickCounts& tickCounts, kt57::fuzz::CheckingDriver& driver)
+        : CheckingObserver(run, tickCounts), run_(run), driver_(driver) {}
 
-// A poll takes a whole frame exactly when nine bytes are queued, and leaves the rest queued.
-extern "C" int KT57_WRAP(KT57_POLL_REPLY)(kt57::DeviceLink& link, kt57::ConsoleState& console, unsigned char* buffer) {
-    kt57::VirtualBoard& board = current->board();
-    // What the board says before the poll asks it: a dead handle or a failing status, or the count.
-    uint32_t before = 0;
-    uint32_t transmit = 0;
-    uint32_t events = 0;
-    const bool statusOk = board.FT_GetStatus(link.handle, &before, &transmit, &events) == kt57::FT_OK;
-    const int received = KT57_REAL(KT57_POLL_REPLY)(link, console, buffer);
-    const size_t after = board.queuedBytes();
-    if (!statusOk) {
-        KT57_FUZZ_CHECK(received == -1);
-    } else if (before < 9) {
-        KT57_FUZZ_CHECK(received == 0 && after == before);
-    } else if (board.faults.readFails) {
-        KT57_FUZZ_CHECK(received == -1);
-    } else {
-        KT57_FUZZ_CHECK(received == 9 && after == before - 9);
+    void replyPolled(int received) override {
+        kt57::VirtualBoard& board = run_.board();
+        // What the board said when the poll asked it: a dead handle or a failing status, or the count.
+        const uint32_t before = driver_.lastQueued;
+        const size_t after = board.queuedBytes();
+        if (driver_.lastStatus != kt57::FT_OK) {
+            KT57_FUZZ_CHECK(received == -1);
+        } else if (before < 9) {
+            KT57_FUZZ_CHECK(received == 0 && after == before);
+        } else if (board.faults.readFails) {
+            KT57_FUZZ_CHECK(received == -1);
+        } else {
+            KT57_FUZZ_CHECK(received == 9 && after == before - 9);
+        }
     }
-    return received;
-}
 
-// The value field decides everything: invalid leaves both registers, 'U' leaves the input.
-extern "C" void KT57_WRAP(KT57_APPLY_REPLY)(kt57::MachineState& machine, const unsigned char* frame) {
-    const kt57::MachineState before = machine;
-    KT57_REAL(KT57_APPLY_REPLY)(machine, frame);
-    const int32_t value = hexField(frame);
-    kt57::MachineState expected = before;
-    if (value >= 0) {
-        expected.outputRegister = value;
-        if (frame[0] == 'R') expected.inputRegister = value ^ before.polarityMask;
-        else if (frame[0] != 'U') expected.inputRegister = value;
+    void replyApplied(const kt57::MachineState& before, const kt57::MachineState& after,
+                      const unsigned char* frame) override {
+        const int32_t value = hexField(frame);
+        kt57::MachineState expected = before;
+        if (value >= 0) {
+            expected.outputRegister = value;
+            if (frame[0] == 'R') expected.inputRegister = value ^ before.polarityMask;
+            else if (frame[0] != 'U') expected.inputRegister = value;
+        }
+        KT57_FUZZ_CHECK(std::memcmp(&after, &expected, sizeof after) == 0);
+        ++framesApplied;
     }
-    KT57_FUZZ_CHECK(std::memcmp(&machine, &expected, sizeof machine) == 0);
-    ++framesApplied;
-}
 
-extern "C" LineOutcome __real__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(
-    const kt57::ProgramStore&, kt57::MachineState&, kt57::RunControl&);
-extern "C" LineOutcome __wrap__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(
-    const kt57::ProgramStore& store, kt57::MachineState& machine, kt57::RunControl& run) {
-    const LineOutcome outcome =
-        __real__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(store, machine, run);
-    if (outcome == LineOutcome::Executed || outcome == LineOutcome::SleepStarted) ++counts.instructions;
-    return outcome;
-}
+private:
+    kt57::HeadlessRun& run_;
+    kt57::fuzz::CheckingDriver& driver_;
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     char pattern[] = "/tmp/kt57-board-queue-fuzz-XXXXXX";
@@ -133,9 +121,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput input(data, size);
     kt57::HeadlessRun run({directory, "VB000001"});
-    current = &run;
     kt57::fuzz::CheckingDriver driver(run, counts);
+    QueueObserver observer(run, counts, driver);
     run.useDriver(driver);
+    run.setObserver(&observer);
     run.start();
 
     auto runTo = [&](int64_t limit) {
@@ -171,6 +160,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     runTo(at + 1500);
-    current = nullptr;
     return 0;
 }

@@ -71,17 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; serialAccepted && i < 8; ++i) serialAccepted = line2[i] >= '0' && line2[i] <= 'Z';
     const std::string serial = serialAccepted ? line2.substr(0, 8) : std::string();
 
-    KT57_FUZZ_CHECK(first.run.runMode == mode && first.run.savedMode == mode);
+    KT57_FUZZ_CHECK(first.run.runMode == kt57::RunMode{mode} && first.run.savedMode == kt57::RunMode{mode});
     KT57_FUZZ_CHECK(first.console.detailView == detail && first.shell.savedDetail == detail);
     KT57_FUZZ_CHECK(std::strncmp(first.link.serialNumber, serial.c_str(), sizeof first.link.serialNumber) == 0);
     KT57_FUZZ_CHECK(first.link.serialNumber[sizeof first.link.serialNumber - 1] == '\0');
 
     // What the end-program command writes with the board open, read back at the next start.
-    first.link.linkState = 1;
-    kt57::writeModeFile(directory.c_str(), first.run, first.shell, first.link, nullptr);
+    first.link.linkState = kt57::LinkState::Open;
+    kt57::writeModeFile(directory.c_str(), first.run, first.shell, first.link, kt57::noObserver());
     Reading second;
     read(second);
-    KT57_FUZZ_CHECK(second.run.runMode == mode);
+    KT57_FUZZ_CHECK(second.run.runMode == kt57::RunMode{mode});
     KT57_FUZZ_CHECK(second.console.detailView == (mode == 'S' ? 0 : detail));
     KT57_FUZZ_CHECK(std::strcmp(second.link.serialNumber, first.link.serialNumber) == 0);
     return 0;

@@ -9,9 +9,9 @@
 
 namespace kt57::fuzz {
 
-// What one delivered message did, gathered by the wrappers below.
+// What one delivered message did, gathered by the checking services below.
 struct TickCounts {
-    int instructions = 0;          // control instructions executed (the engine's executeLine calls)
+    int instructions = 0;          // control instructions executed, as the observer hears of them
     int writes = 0;                // command frames written
     bool closedWhileAwaiting = false;  // the board let go while a reply was still on its way
     int failedDraws = 0;           // draws made with no drawing context open
@@ -34,15 +34,18 @@ inline void checkSequencer(const Sequencer& s) {
     KT57_FUZZ_CHECK(run.releaseCount >= 0 && run.releaseCount <= 10);
     KT57_FUZZ_CHECK(run.connectFailures >= 0 && run.connectFailures <= 100);
     KT57_FUZZ_CHECK(run.sleepTicks >= 0);
-    KT57_FUZZ_CHECK(run.stepPhase >= 0 && run.stepPhase <= 2);
-    KT57_FUZZ_CHECK(std::strchr("AMPS", run.runMode) != nullptr && run.runMode != '\0');
-    KT57_FUZZ_CHECK(run.resumeMode == 'A' || run.resumeMode == 'P');
-    KT57_FUZZ_CHECK(run.savedMode == 'A' || run.savedMode == 'M' || run.savedMode == 'S');
+    KT57_FUZZ_CHECK(run.stepPhase == StepPhase::None || run.stepPhase == StepPhase::WaitingForEnter ||
+                    run.stepPhase == StepPhase::Granted);
+    KT57_FUZZ_CHECK(run.runMode == RunMode::Automatic || run.runMode == RunMode::Manual ||
+                    run.runMode == RunMode::Posted || run.runMode == RunMode::Step);
+    KT57_FUZZ_CHECK(run.resumeMode == RunMode::Automatic || run.resumeMode == RunMode::Posted);
+    KT57_FUZZ_CHECK(run.savedMode == RunMode::Automatic || run.savedMode == RunMode::Manual || run.savedMode == RunMode::Step);
     KT57_FUZZ_CHECK(machine.loopCounter >= 0 && machine.loopCounter <= 999);
     KT57_FUZZ_CHECK(is24Bit(machine.inputRegister) && is24Bit(machine.outputRegister));
     KT57_FUZZ_CHECK(is24Bit(machine.polarityMask) && is24Bit(machine.flagRegister));
     KT57_FUZZ_CHECK(machine.conditionFlag == 0 || machine.conditionFlag == 1);
-    KT57_FUZZ_CHECK(s.link.linkState >= -1 && s.link.linkState <= 1);
+    KT57_FUZZ_CHECK(s.link.linkState == LinkState::NoBoard || s.link.linkState == LinkState::Closed ||
+                    s.link.linkState == LinkState::Open);
     KT57_FUZZ_CHECK(std::memchr(s.link.serialNumber, '\0', sizeof s.link.serialNumber) != nullptr);
 }
 
@@ -58,7 +61,7 @@ inline void checkStep(HeadlessRun& run, const TickCounts& counts, bool tick) {
     KT57_FUZZ_CHECK(counts.writes <= 1);
     KT57_FUZZ_CHECK(!counts.closedWhileAwaiting);
     // The timer runs only after a start-up that found the board.
-    KT57_FUZZ_CHECK(run.sequencer().link.linkState == 0 || run.sequencer().link.linkState == 1);
+    KT57_FUZZ_CHECK(run.sequencer().link.linkState == LinkState::Closed || run.sequencer().link.linkState == LinkState::Open);
 }
 
 // The board as the run sees it, counting writes and watching when it is let go.
@@ -76,7 +79,9 @@ public:
         return board_.FT_SetTimeouts(handle, readTimeout, writeTimeout);
     }
     FT_STATUS FT_GetStatus(FT_HANDLE handle, uint32_t* rxBytes, uint32_t* txBytes, uint32_t* eventStatus) override {
-        return board_.FT_GetStatus(handle, rxBytes, txBytes, eventStatus);
+        lastStatus = board_.FT_GetStatus(handle, rxBytes, txBytes, eventStatus);
+        lastQueued = lastStatus == FT_OK && rxBytes != nullptr ? *rxBytes : 0;
+        return lastStatus;
     }
     FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, uint32_t bytesToRead, uint32_t* bytesReturned) override {
         KT57_FUZZ_CHECK(bytesToRead == 9);
@@ -97,6 +102,9 @@ public:
         if (wait >= 1 && wait <= 100 && !replyTaken_) counts_.closedWhileAwaiting = true;
         return board_.FT_Close(handle);
     }
+
+    FT_STATUS lastStatus = FT_OK;  // what the last status call answered
+    uint32_t lastQueued = 0;
 
 private:
     HeadlessRun& run_;
@@ -124,16 +132,19 @@ private:
     TickCounts& counts_;
 };
 
-// Each error stop leaves the program stopped, as its table says.
+// Each error stop leaves the program stopped, as its table says; the instructions are counted.
 class CheckingObserver : public RunObserver {
 public:
-    explicit CheckingObserver(HeadlessRun& run) : run_(run) {}
+    CheckingObserver(HeadlessRun& run, TickCounts& counts) : run_(run), counts_(counts) {}
+    void lineExecuted(LineOutcome outcome) override {
+        if (outcome == LineOutcome::Executed || outcome == LineOutcome::SleepStarted) ++counts_.instructions;
+    }
     void errorStopped(ErrorStop stop) override {
         const Sequencer& s = run_.sequencer();
         KT57_FUZZ_CHECK(s.run.nextLine == s.program.lineCount);
         switch (stop) {
             case ErrorStop::Data:
-                KT57_FUZZ_CHECK(s.run.replyWait == 0 && s.link.linkState != 1);
+                KT57_FUZZ_CHECK(s.run.replyWait == 0 && s.link.linkState != LinkState::Open);
                 break;
             case ErrorStop::Loop:
                 KT57_FUZZ_CHECK(s.run.burstCount == 0);
@@ -148,6 +159,7 @@ public:
 
 private:
     HeadlessRun& run_;
+    TickCounts& counts_;
 };
 
 }  // namespace kt57::fuzz

@@ -3,8 +3,7 @@
 // board faults. After every message the machine's invariants are checked, and each tick may
 // execute at most 201 control instructions and send at most one command frame.
 //
-// The instruction count comes from the linker: executeLine is wrapped (-Wl,--wrap) so that the
-// engine's own calls are counted, with nothing added to the product for it.
+// The instruction count comes from the run observer, which hears of every line the engine executes.
 #include <unistd.h>
 
 #include <cstdint>
@@ -162,17 +161,6 @@ HeadlessEvent event(FuzzInput& input, int64_t at, kt57::BoardFaults& faults, Fau
 
 }  // namespace
 
-// The engine's calls of executeLine arrive here first.
-extern "C" LineOutcome __real__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(
-    const kt57::ProgramStore&, kt57::MachineState&, kt57::RunControl&);
-extern "C" LineOutcome __wrap__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(
-    const kt57::ProgramStore& store, kt57::MachineState& machine, kt57::RunControl& run) {
-    const LineOutcome outcome =
-        __real__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(store, machine, run);
-    if (outcome == LineOutcome::Executed || outcome == LineOutcome::SleepStarted) ++counts.instructions;
-    return outcome;
-}
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     char pattern[] = "/tmp/kt57-sequencer-fuzz-XXXXXX";
     if (mkdtemp(pattern) == nullptr) std::abort();
@@ -191,10 +179,11 @@ std::string fingerprint(kt57::HeadlessRun& run) {
                   "t=%lld ticks=%d next=%d cur=%d cont=%d brk=%d mode=%c%c%c phase=%d wait=%d sleep=%d refresh=%d "
                   "burst=%d release=%d fails=%d in=%d out=%d pol=%d cond=%d flags=%d loop=%d link=%d serial=%s board=%u\n",
                   static_cast<long long>(run.now()), run.ticksDelivered(), s.run.nextLine, s.run.currentLine,
-                  s.run.continueLine, s.run.breakLine, s.run.runMode, s.run.resumeMode, s.run.savedMode, s.run.stepPhase,
+                  s.run.continueLine, s.run.breakLine, static_cast<char>(s.run.runMode), static_cast<char>(s.run.resumeMode),
+                  static_cast<char>(s.run.savedMode), static_cast<int>(s.run.stepPhase),
                   s.run.replyWait, s.run.sleepTicks, s.run.refreshTick, s.run.burstCount, s.run.releaseCount,
                   s.run.connectFailures, s.machine.inputRegister, s.machine.outputRegister, s.machine.polarityMask,
-                  s.machine.conditionFlag, s.machine.flagRegister, s.machine.loopCounter, s.link.linkState,
+                  s.machine.conditionFlag, s.machine.flagRegister, s.machine.loopCounter, static_cast<int>(s.link.linkState),
                   s.link.serialNumber, run.board().model.outputs);
     return text + run.canvas().render();
 }
@@ -209,7 +198,7 @@ std::string runOnce(const uint8_t* data, size_t size) {
     kt57::HeadlessRun run({directory, "VB000001"});
     kt57::fuzz::CheckingDriver driver(run, counts);
     kt57::fuzz::CheckingSurface surface(run.canvas(), counts);
-    kt57::fuzz::CheckingObserver observer(run);
+    kt57::fuzz::CheckingObserver observer(run, counts);
     run.useDriver(driver);
     run.useSurface(surface);
     run.setObserver(&observer);

@@ -88,7 +88,7 @@ LineOutcome executeLine(const ProgramStore& store, MachineState& machine, RunCon
         return LineOutcome::Skipped;
     }
     case Blank:
-        if (run.runMode == 'S') run.stepPhase = 2;
+        if (run.runMode == RunMode::Step) run.stepPhase = StepPhase::Granted;
         run.nextLine = next;
         return LineOutcome::Skipped;
     case DeviceCommandLine:

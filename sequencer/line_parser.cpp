@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "device/hex.h"
 #include "sequencer/loader.h"
 #include "sequencer/opcode.h"
 
@@ -12,7 +13,6 @@ namespace {
 constexpr int maxLabelDigits = 3;
 constexpr int maxIndentation = 4;
 constexpr int maxLiteralDigits = 7;
-constexpr char hexDigits[] = "0123456789ABCDEF";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -43,7 +43,7 @@ void applyDecimalLiteral(const char* piece, int length, int position, int j, cha
             break;
         }
         const uint32_t digit = (value >> (4 * (7 - k))) & 0xF;
-        text[k] = hexDigits[static_cast<uint32_t>(written) | digit];
+        text[k] = upperHexDigits[static_cast<uint32_t>(written) | digit];
     }
 }
 

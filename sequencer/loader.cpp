@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "device/hex.h"
 #include "sequencer/line_parser.h"
 #include "sequencer/opcode.h"
 #include "sequencer/text_mode_reader.h"
@@ -102,16 +103,11 @@ int32_t parseHex(int32_t count, const char* s) {
     // Unsigned, so that more than seven digits wrap instead of overflowing.
     uint32_t value = 0;
     for (int32_t i = 0; i < count; ++i) {
-        const char c = s[i];
-        uint32_t digit;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<uint32_t>(c - '0');
-        } else if (c >= 'A' && c <= 'F') {
-            digit = static_cast<uint32_t>(c - 'A' + 10);
-        } else {
+        const int digit = upperHexDigitValue(s[i]);
+        if (digit < 0) {
             return -1;
         }
-        value = value * 16 + digit;
+        value = value * 16 + static_cast<uint32_t>(digit);
     }
     return static_cast<int32_t>(value);
 }

@@ -4,11 +4,25 @@
 
 namespace kt57 {
 
+// The letters are what the mode file stores.
+enum class RunMode : char {
+    Automatic = 'A',
+    Manual = 'M',  // starts stopped
+    Posted = 'P',  // set by another program's posted command
+    Step = 'S',    // one line per Enter
+};
+
+enum class StepPhase : int32_t {
+    None = 0,
+    WaitingForEnter = 1,
+    Granted = 2,  // Enter gave one step
+};
+
 struct RunControl {
-    char runMode = 'A';     // 'A' automatic, 'M' manual, 'P' posted, 'S' step
-    char resumeMode = 'A';  // mode that leaving step mode returns to
-    char savedMode = 'A';   // mode letter written back to the mode file
-    int32_t stepPhase = 0;  // 0 none, 1 waiting for Enter, 2 one step granted
+    RunMode runMode = RunMode::Automatic;
+    RunMode resumeMode = RunMode::Automatic;  // mode that leaving step mode returns to
+    RunMode savedMode = RunMode::Automatic;   // mode written back to the mode file
+    StepPhase stepPhase = StepPhase::None;
     int32_t nextLine = 0;   // lineCount = stopped
     int32_t currentLine = 0;
     int32_t continueLine = 0;  // lineCount = none
@@ -20,5 +34,8 @@ struct RunControl {
     int32_t releaseCount = 0;  // 0-10
     int32_t connectFailures = 0;
 };
+
+// A run is stopped when nextLine stands at (or, after a bad click, beyond) the end.
+inline bool stopped(const RunControl& run, int32_t lineCount) { return run.nextLine >= lineCount; }
 
 }  // namespace kt57

@@ -5,11 +5,12 @@
 #include <cstring>
 
 #include "console/controls.h"
+#include "console/palette.h"
 #include "console/screen.h"
-#include "console/screen_texts.h"
 #include "console/text_context.h"
 #include "device/device_link.h"
-#include "sequencer/engine.h"
+#include "engine/board_access.h"
+#include "engine/timer_tick.h"
 #include "sequencer/loader.h"
 #include "shell/mode_file.h"
 #include "shell/window_messages.h"
@@ -26,19 +27,13 @@ constexpr int openRetryMilliseconds = 10;
 constexpr int firstScreenMilliseconds = 1000;
 constexpr int firstTimerMilliseconds = 10;
 
-void wait(Application& app, int milliseconds) {
-    if (app.wait != nullptr) app.wait->waitMilliseconds(milliseconds);
-}
-
 // The start-up failures leave no context open: nothing is drawn until the next paint.
-void drawStartUpFailure(ConsoleState& console, const char* text, int length) {
+void drawStartUpFailure(ConsoleState& console, const PlacedText& text) {
     closeTextContext(console);
-    openTextContext(console, 4);
-    drawText(console, 10, 10, text, length);
+    openTextContext(console, paletteRed);
+    drawText(console, text);
     closeTextContext(console);
 }
-
-void drawVersionText(ConsoleState& console) { drawText(console, 310, 10, versionText, versionLength); }
 
 void composeTitle(Application& app) {
     char* title = app.shell.windowTitle;
@@ -49,13 +44,12 @@ void composeTitle(Application& app) {
     }
 }
 
-void openBoard(Application& app) {
+void openBoardAtStartUp(Application& app) {
     Sequencer& s = app.sequencer;
     for (int attempt = 0; attempt < openAttempts; ++attempt) {
-        s.link.linkState = openLink(s.link);
-        if (s.observer != nullptr) s.observer->linkOpened(s.link.linkState);
-        if (s.link.linkState > 0) return;
-        wait(app, openRetryMilliseconds);
+        openBoard(s);
+        if (s.link.linkState == LinkState::Open) return;
+        app.wait->waitMilliseconds(openRetryMilliseconds);
     }
 }
 
@@ -64,7 +58,7 @@ void repaint(Application& app) {
     closeTextContext(s.console);
     openTextContext(s.console, 0);
     // Without a board or a program the window keeps only what start-up drew, now cleared.
-    if (s.link.linkState < 0 || s.program.lineCount == 0) return;
+    if (s.link.linkState == LinkState::NoBoard || s.program.lineCount == 0) return;
     drawHeader(s.console, s.program, s.run);
     drawLoopCounter(s.console, s.machine);
     s.console.listingDirty = 1;
@@ -75,18 +69,18 @@ void repaint(Application& app) {
 
 void destroyed(Application& app) {
     Sequencer& s = app.sequencer;
-    if (s.timer != nullptr) s.timer->killTimer();
+    s.timer->killTimer();
     closeTextContext(s.console);
-    if (s.link.linkState > 0 && s.link.driver != nullptr) {
+    if (s.link.linkState == LinkState::Open) {
         s.link.driver->FT_Close(s.link.handle);  // no wait and no state change: the process ends
     }
-    if (app.window != nullptr) app.window->postQuit(0);
+    app.window->postQuit(0);
 }
 
 void endProgram(Application& app) {
     Sequencer& s = app.sequencer;
-    writeModeFile(app.directory, s.run, app.shell, s.link, s.observer);
-    if (app.window != nullptr) app.window->destroy();
+    writeModeFile(app.directory, s.run, app.shell, s.link, *s.observer);
+    app.window->destroy();
 }
 
 }  // namespace
@@ -96,36 +90,36 @@ int startUp(Application& app) {
     s.link.serialNumber[0] = '\0';
     readModeFile(app.directory, s.run, s.console, app.shell, s.link);
     composeTitle(app);  // before the first open: a serial number learned from the board never shows
-    if (app.window == nullptr || !app.window->create(app.shell.windowTitle)) return 0;
+    if (!app.window->create(app.shell.windowTitle)) return 0;
     app.window->showAndUpdate();
 
     closeTextContext(s.console);
     openTextContext(s.console, 0);
-    drawText(s.console, 20, 40, titleBannerText, titleBannerLength);
+    drawText(s.console, placedBanner);
 
-    openBoard(app);
-    if (s.link.linkState < 1) {
-        drawStartUpFailure(s.console, noConnectionText, noConnectionLength);
-        s.link.linkState = -1;
+    openBoardAtStartUp(app);
+    if (s.link.linkState != LinkState::Open) {
+        drawStartUpFailure(s.console, placedNoConnection);
+        s.link.linkState = LinkState::NoBoard;
         return 1;
     }
 
     loadProgram(s.program, app.directory);
     if (s.program.lineCount < 1) {
-        drawStartUpFailure(s.console, noProgramDataText, noProgramDataLength);
+        drawStartUpFailure(s.console, placedNoProgramData);
     } else {
-        wait(app, firstScreenMilliseconds);
+        app.wait->waitMilliseconds(firstScreenMilliseconds);
         drawHeader(s.console, s.program, s.run);
-        if (s.run.runMode == 'M' || s.run.runMode == 'S') {
+        if (s.run.runMode == RunMode::Manual || s.run.runMode == RunMode::Step) {
             s.run.nextLine = s.program.lineCount;  // these modes start stopped
             s.run.continueLine = s.program.lineCount;
         }
         s.run.breakLine = s.program.lineCount;
         drawVersionText(s.console);
-        if (s.timer != nullptr) s.timer->setTimer(firstTimerMilliseconds);
+        s.timer->setTimer(firstTimerMilliseconds);
     }
     // The engine reopens the board for its first device command.
-    releaseLink(s.link, s.run);
+    releaseBoard(s);
     return 1;
 }
 

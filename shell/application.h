@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "device/blocking_wait.h"
-#include "sequencer/sequencer.h"
+#include "engine/sequencer.h"
 #include "shell/main_window.h"
 #include "shell/shell_state.h"
 
@@ -14,8 +14,8 @@ namespace kt57 {
 struct Application {
     Sequencer sequencer;
     ShellState shell;
-    MainWindow* window = nullptr;  // platform service
-    BlockingWait* wait = nullptr;  // platform service: start-up's waits
+    MainWindow* window = &noMainWindow();  // platform service
+    BlockingWait* wait = &noBlockingWait();  // platform service: start-up's waits
     const char* directory = ".";   // where KT57Data.txt and KT57Mode.txt live
 };
 

@@ -17,4 +17,7 @@ public:
     virtual void postQuit(int exitCode) = 0;
 };
 
+// For a shell without a window: creating one fails, so start-up goes no further.
+MainWindow& noMainWindow();
+
 }  // namespace kt57

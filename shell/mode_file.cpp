@@ -53,7 +53,7 @@ void readModeFile(const char* directory, RunControl& run, ConsoleState& console,
     TextModeReader reader{bytes, size, 0};
     char line[maxPieceCharacters + 1];
     if (readPiece(reader, line) == 0) return;
-    if (line[0] == 'A' || line[0] == 'M' || line[0] == 'S') run.runMode = line[0];
+    if (line[0] == 'A' || line[0] == 'M' || line[0] == 'S') run.runMode = static_cast<RunMode>(line[0]);
     run.savedMode = run.runMode;  // any other letter is saved back as 'A'
     if (line[1] == 'D') console.detailView = 1;
     shell.savedDetail = console.detailView;
@@ -65,12 +65,12 @@ void readModeFile(const char* directory, RunControl& run, ConsoleState& console,
 }
 
 void writeModeFile(const char* directory, const RunControl& run, const ShellState& shell, const DeviceLink& link,
-                   RunObserver* observer) {
-    if (link.linkState <= 0) return;
+                   RunObserver& observer) {
+    if (link.linkState != LinkState::Open) return;
 
     char content[128 + sizeof link.serialNumber + 4];
-    int used = std::snprintf(content, 128, (run.savedMode != 'S' && shell.savedDetail == 1) ? "%cD%s" : "%c%s",
-                             run.savedMode, newLine);
+    int used = std::snprintf(content, 128, (run.savedMode != RunMode::Step && shell.savedDetail == 1) ? "%cD%s" : "%c%s",
+                             static_cast<char>(run.savedMode), newLine);
     if (used < 0) return;
     const size_t serialLength = boundedLength(link.serialNumber, sizeof link.serialNumber);
     std::memcpy(content + used, link.serialNumber, serialLength);
@@ -97,7 +97,7 @@ void writeModeFile(const char* directory, const RunControl& run, const ShellStat
         std::filesystem::remove(fresh, error);
         return;
     }
-    if (observer != nullptr) observer->modeFileWritten(content, static_cast<size_t>(used));
+    observer.modeFileWritten(content, static_cast<size_t>(used));
 }
 
 }  // namespace kt57

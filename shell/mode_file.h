@@ -4,7 +4,7 @@
 #include "console/console_state.h"
 #include "device/device_link.h"
 #include "sequencer/run_control.h"
-#include "sequencer/run_observer.h"
+#include "engine/run_observer.h"
 #include "shell/shell_state.h"
 
 namespace kt57 {
@@ -15,6 +15,6 @@ void readModeFile(const char* directory, RunControl& run, ConsoleState& console,
                   DeviceLink& link);
 // Writes only while linkState > 0: a new file first, then it replaces the old one.
 void writeModeFile(const char* directory, const RunControl& run, const ShellState& shell, const DeviceLink& link,
-                   RunObserver* observer);
+                   RunObserver& observer);
 
 }  // namespace kt57

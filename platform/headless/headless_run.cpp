@@ -14,22 +14,24 @@ HeadlessRun::HeadlessRun(const HeadlessOptions& options)
     std::memset(board_.model.serialNumber, 0, sizeof board_.model.serialNumber);
     std::memcpy(board_.model.serialNumber, options.boardSerial.data(), serialLength);
 
-    Sequencer& s = app_.sequencer;
-    s.timer = &timer_;
-    s.link.driver = &board_;
-    s.link.wait = &clock_;
-    s.console.surface = &canvas_;
-    s.console.modifiers = &modifiers_;
-    app_.window = &window_;
-    app_.wait = &clock_;
+    services_.driver = &board_;
+    services_.wait = &clock_;
+    services_.surface = &canvas_;
+    services_.modifiers = &modifiers_;
+    services_.timer = &timer_;
+    services_.window = &window_;
+    installServices(app_, services_);
     app_.directory = directory_.c_str();
 }
 
-void HeadlessRun::useDriver(FtDriver& driver) { app_.sequencer.link.driver = &driver; }
-void HeadlessRun::useSurface(TextSurface& surface) { app_.sequencer.console.surface = &surface; }
-void HeadlessRun::setObserver(RunObserver* observer) { app_.sequencer.observer = observer; }
+void HeadlessRun::useDriver(FtDriver& driver) { services_.driver = &driver; }
+void HeadlessRun::useSurface(TextSurface& surface) { services_.surface = &surface; }
+void HeadlessRun::setObserver(RunObserver* observer) { services_.observer = observer; }
 
-int HeadlessRun::start() { return startUp(app_); }
+int HeadlessRun::start() {
+    installServices(app_, services_);
+    return startUp(app_);
+}
 
 void HeadlessRun::post(const HeadlessEvent& event) {
     const auto later = std::upper_bound(events_.begin() + static_cast<std::ptrdiff_t>(nextEvent_), events_.end(),
@@ -63,8 +65,8 @@ void HeadlessRun::runUntil(int64_t limit) {
 
 bool HeadlessRun::idle() const {
     const Sequencer& s = app_.sequencer;
-    return !eventsPending() && s.run.nextLine >= s.program.lineCount && s.run.replyWait == 0 &&
-           s.link.linkState != 1;
+    return !eventsPending() && stopped(s.run, s.program.lineCount) && s.run.replyWait == 0 &&
+           s.link.linkState != LinkState::Open;
 }
 
 void HeadlessRun::deliverTick() {

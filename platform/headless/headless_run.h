@@ -35,6 +35,7 @@
 #include "platform/headless/held_modifiers.h"
 #include "platform/headless/virtual_clock.h"
 #include "shell/application.h"
+#include "shell/services.h"
 
 namespace kt57 {
 
@@ -97,6 +98,7 @@ private:
     HeldModifiers modifiers_;
     Application app_;
     HeadlessWindow window_;
+    PlatformServices services_;
     std::vector<HeadlessEvent> events_;  // in delivery order
     size_t nextEvent_ = 0;
     int ticks_ = 0;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "platform/headless/virtual_clock.h"
-#include "sequencer/window_timer.h"
+#include "engine/window_timer.h"
 
 namespace kt57 {
 

@@ -1,5 +1,6 @@
 #include "platform/qt/desktop_shell.h"
 
+#include "shell/services.h"
 #include "shell/window_messages.h"
 
 namespace kt57 {
@@ -13,14 +14,15 @@ DesktopShell::DesktopShell(FtDriver& driver, BlockingWait& wait, const char* dir
     : timer_([this] { window_->deliver(messageTimer, timerIdentifier, 0); }),
       startUpWait_(wait, [this] { window_->presentNow(); }),
       window_(std::make_unique<DesktopWindow>(app_, surface_)) {
-    Sequencer& s = app_.sequencer;
-    s.timer = &timer_;
-    s.console.surface = &surface_;
-    s.console.modifiers = &modifiers_;
-    s.link.driver = &driver;
-    s.link.wait = &wait;
-    app_.window = window_.get();
-    app_.wait = &startUpWait_;
+    PlatformServices services;
+    services.driver = &driver;
+    services.wait = &wait;
+    services.startUpWait = &startUpWait_;
+    services.surface = &surface_;
+    services.modifiers = &modifiers_;
+    services.timer = &timer_;
+    services.window = window_.get();
+    installServices(app_, services);
     app_.directory = directory;
 }
 

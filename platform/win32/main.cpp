@@ -4,6 +4,7 @@
 
 #include "platform/win32/menu_resource.h"
 #include "platform/win32/win32_shell.h"
+#include "shell/services.h"
 #include "shell/window_messages.h"
 
 namespace kt57 {
@@ -33,14 +34,14 @@ int startUp(Win32Shell& shell) {
     // A missing FTD2XX.dll or entry point is no board: the attempts fail and the no-connection text shows.
     shell.driver.load();
     Application& app = shell.app;
-    Sequencer& sequencer = app.sequencer;
-    sequencer.link.driver = &shell.driver;
-    sequencer.link.wait = &shell.wait;
-    sequencer.console.surface = &shell.surface;
-    sequencer.console.modifiers = &shell.modifiers;
-    sequencer.timer = &shell.timer;
-    app.window = &shell.window;
-    app.wait = &shell.wait;
+    PlatformServices services;
+    services.driver = &shell.driver;
+    services.wait = &shell.wait;
+    services.surface = &shell.surface;
+    services.modifiers = &shell.modifiers;
+    services.timer = &shell.timer;
+    services.window = &shell.window;
+    installServices(app, services);
     app.directory = ".";  // the working directory holds KT57Data.txt and KT57Mode.txt
     return kt57::startUp(app);
 }

@@ -6,7 +6,7 @@
 #include "console/modifier_keys.h"
 #include "device/blocking_wait.h"
 #include "platform/win32/win32_main_window.h"
-#include "sequencer/window_timer.h"
+#include "engine/window_timer.h"
 
 namespace kt57 {
 

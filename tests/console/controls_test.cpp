@@ -15,22 +15,23 @@ constexpr uint32_t typed = 0x001E0001;  // a keyboard lParam: repeat count 1, a 
 
 RunControl state(char mode, int next, int stepPhase = 0, int sleepTicks = 0, char resume = 'A') {
     RunControl run;
-    run.runMode = mode;
-    run.resumeMode = resume;
-    run.savedMode = 'M';
+    run.runMode = static_cast<RunMode>(mode);
+    run.resumeMode = static_cast<RunMode>(resume);
+    run.savedMode = RunMode::Manual;
     run.nextLine = next;
     run.currentLine = 1;
     run.continueLine = 3;
     run.breakLine = lines;
-    run.stepPhase = stepPhase;
+    run.stepPhase = static_cast<StepPhase>(stepPhase);
     run.sleepTicks = sleepTicks;
     run.refreshTick = 1;
     return run;
 }
 
 std::string fields(const RunControl& run) {
-    return std::string("mode ") + run.runMode + " resume " + run.resumeMode + " saved " + run.savedMode +
-           " phase " + std::to_string(run.stepPhase) + " next " + std::to_string(run.nextLine) + " current " +
+    return std::string("mode ") + static_cast<char>(run.runMode) + " resume " + static_cast<char>(run.resumeMode) +
+           " saved " + static_cast<char>(run.savedMode) + " phase " + std::to_string(static_cast<int>(run.stepPhase)) +
+           " next " + std::to_string(run.nextLine) + " current " +
            std::to_string(run.currentLine) + " continue " + std::to_string(run.continueLine) + " break " +
            std::to_string(run.breakLine) + " sleep " + std::to_string(run.sleepTicks);
 }
@@ -69,23 +70,23 @@ TEST_F(ControlsTest, EveryKeyOfTheTable) {
         std::function<void(RunControl&)> change;
         Redraw redraw;
     } cases[] = {
-        {"Enter, step waiting", stepWaiting, 13, 1, 1, [](RunControl& r) { r.stepPhase = 2; r.sleepTicks = 0; }, Redraw::None},
+        {"Enter, step waiting", stepWaiting, 13, 1, 1, [](RunControl& r) { r.stepPhase = StepPhase::Granted; r.sleepTicks = 0; }, Redraw::None},
         {"Enter, step granted", state('S', 2, 2, 4), 13, 1, 1, [](RunControl& r) { r.sleepTicks = 0; }, Redraw::None},
         {"Enter, running A", runningA, 13, 1, 1, [](RunControl& r) { r.sleepTicks = 0; }, Redraw::None},
         {"Enter, stopped A", state('A', lines, 1, 0), 13, 1, 1, [](RunControl&) {}, Redraw::None},
-        {"Esc, running A", runningA, 27, 1, 0, [](RunControl& r) { r.runMode = 'S'; r.stepPhase = 1; r.sleepTicks = 0; }, Redraw::WholeListing},
-        {"Esc, running M", runningM, 27, 1, 1, [](RunControl& r) { r.runMode = 'S'; r.stepPhase = 1; }, Redraw::WholeListing},
-        {"Esc, stopped A", stoppedA, 27, 1, 0, [](RunControl& r) { r.runMode = 'S'; r.stepPhase = 1; }, Redraw::WholeListing},
-        {"Esc, step to resume P", stepWaiting, 27, 1, 1, [](RunControl& r) { r.runMode = 'P'; r.stepPhase = 0; r.sleepTicks = 0; }, Redraw::None},
-        {"Esc, step to resume A", stepStopped, 27, 1, 1, [](RunControl& r) { r.runMode = 'A'; r.stepPhase = 0; }, Redraw::None},
-        {"posted A, running P", runningP, 'A', postedCommandMarker, 1, [](RunControl& r) { r.runMode = 'A'; }, Redraw::None},
-        {"posted A, running M", state('M', 2, 0, 0, 'P'), 'A', postedCommandMarker, 1, [](RunControl& r) { r.resumeMode = 'A'; }, Redraw::None},
-        {"posted A, step", stepWaiting, 'A', postedCommandMarker, 1, [](RunControl& r) { r.resumeMode = 'A'; }, Redraw::None},
+        {"Esc, running A", runningA, 27, 1, 0, [](RunControl& r) { r.runMode = RunMode::Step; r.stepPhase = StepPhase::WaitingForEnter; r.sleepTicks = 0; }, Redraw::WholeListing},
+        {"Esc, running M", runningM, 27, 1, 1, [](RunControl& r) { r.runMode = RunMode::Step; r.stepPhase = StepPhase::WaitingForEnter; }, Redraw::WholeListing},
+        {"Esc, stopped A", stoppedA, 27, 1, 0, [](RunControl& r) { r.runMode = RunMode::Step; r.stepPhase = StepPhase::WaitingForEnter; }, Redraw::WholeListing},
+        {"Esc, step to resume P", stepWaiting, 27, 1, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.stepPhase = StepPhase::None; r.sleepTicks = 0; }, Redraw::None},
+        {"Esc, step to resume A", stepStopped, 27, 1, 1, [](RunControl& r) { r.runMode = RunMode::Automatic; r.stepPhase = StepPhase::None; }, Redraw::None},
+        {"posted A, running P", runningP, 'A', postedCommandMarker, 1, [](RunControl& r) { r.runMode = RunMode::Automatic; }, Redraw::None},
+        {"posted A, running M", state('M', 2, 0, 0, 'P'), 'A', postedCommandMarker, 1, [](RunControl& r) { r.resumeMode = RunMode::Automatic; }, Redraw::None},
+        {"posted A, step", stepWaiting, 'A', postedCommandMarker, 1, [](RunControl& r) { r.resumeMode = RunMode::Automatic; }, Redraw::None},
         {"typed A", runningP, 'A', typed, 1, [](RunControl&) {}, Redraw::None},
         {"posted a", runningP, 'a', postedCommandMarker, 1, [](RunControl&) {}, Redraw::None},
-        {"posted P, running A", runningA, 'P', postedCommandMarker, 1, [](RunControl& r) { r.runMode = 'P'; r.resumeMode = 'P'; }, Redraw::None},
-        {"posted P, running M", runningM, 'P', postedCommandMarker, 1, [](RunControl& r) { r.runMode = 'P'; r.resumeMode = 'P'; }, Redraw::None},
-        {"posted P, stopped A", stoppedA, 'P', postedCommandMarker, 1, [](RunControl& r) { r.runMode = 'P'; r.resumeMode = 'P'; }, Redraw::None},
+        {"posted P, running A", runningA, 'P', postedCommandMarker, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.resumeMode = RunMode::Posted; }, Redraw::None},
+        {"posted P, running M", runningM, 'P', postedCommandMarker, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.resumeMode = RunMode::Posted; }, Redraw::None},
+        {"posted P, stopped A", stoppedA, 'P', postedCommandMarker, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.resumeMode = RunMode::Posted; }, Redraw::None},
         {"posted P, step", state('S', 2, 1, 3, 'A'), 'P', postedCommandMarker, 1, [](RunControl&) {}, Redraw::None},
         {"typed P", runningA, 'P', typed, 1, [](RunControl&) {}, Redraw::None},
         {"posted p", runningA, 'p', postedCommandMarker, 1, [](RunControl&) {}, Redraw::None},
@@ -95,7 +96,7 @@ TEST_F(ControlsTest, EveryKeyOfTheTable) {
          [](RunControl& r) { r.nextLine = lines; }, Redraw::VersionAndMarkers},
         {"C, listing hidden", stoppedA, 'C', typed, 0, [](RunControl& r) { r.nextLine = 3; }, Redraw::Version},
         {"G, stopped A", stoppedA, 'G', typed, 1, [](RunControl& r) { r.nextLine = 0; }, Redraw::Version},
-        {"g, stopped step", stepStopped, 'g', typed, 1, [](RunControl& r) { r.nextLine = 0; r.stepPhase = 0; }, Redraw::Version},
+        {"g, stopped step", stepStopped, 'g', typed, 1, [](RunControl& r) { r.nextLine = 0; r.stepPhase = StepPhase::None; }, Redraw::Version},
         {"G, running", runningA, 'G', typed, 1, [](RunControl&) {}, Redraw::None},
         {"G, running step", stepWaiting, 'G', typed, 1, [](RunControl&) {}, Redraw::None},
         {"S, running A", runningA, 'S', typed, 1, [](RunControl& r) { r.nextLine = lines; r.sleepTicks = 0; }, Redraw::Markers},
@@ -131,7 +132,7 @@ TEST_F(ControlsTest, NoKeyTouchesTheSavedModeOrTheMarkedLines) {
                 EXPECT_EQ(run.currentLine, before.currentLine) << key;
                 EXPECT_EQ(run.continueLine, before.continueLine) << key;
                 EXPECT_EQ(run.breakLine, before.breakLine) << key;
-                EXPECT_TRUE(run.runMode == 'A' || run.runMode == 'M' || run.runMode == 'P' || run.runMode == 'S') << key;
+                EXPECT_TRUE(run.runMode == RunMode::Automatic || run.runMode == RunMode::Manual || run.runMode == RunMode::Posted || run.runMode == RunMode::Step) << key;
             }
         }
     }
@@ -144,26 +145,26 @@ TEST_F(ControlsTest, GDoesNothingWithoutAProgram) {
     handleKey(console, *empty, run, 'G', typed);
     EXPECT_EQ(canvas.render(), "");
     EXPECT_EQ(run.nextLine, 0);
-    EXPECT_EQ(run.stepPhase, 0);
+    EXPECT_EQ(run.stepPhase, StepPhase::None);
 }
 
 TEST_F(ControlsTest, EscWhileStoppedThenGStartsSteppingAtTheFirstLine) {
     RunControl run = state('A', lines);
     handleKey(console, *store, run, 27, typed);
-    EXPECT_EQ(run.runMode, 'S');
-    EXPECT_EQ(run.stepPhase, 1);
+    EXPECT_EQ(run.runMode, RunMode::Step);
+    EXPECT_EQ(run.stepPhase, StepPhase::WaitingForEnter);
     EXPECT_EQ(run.nextLine, lines);
     handleKey(console, *store, run, 'G', typed);
     EXPECT_EQ(run.nextLine, 0);
-    EXPECT_EQ(run.stepPhase, 0);
-    EXPECT_EQ(run.runMode, 'S');
+    EXPECT_EQ(run.stepPhase, StepPhase::None);
+    EXPECT_EQ(run.runMode, RunMode::Step);
 }
 
 TEST_F(ControlsTest, ManualModeLeavesStepModeForAutomatic) {
     RunControl run = state('M', lines);
     handleKey(console, *store, run, 27, typed);
     handleKey(console, *store, run, 27, typed);
-    EXPECT_EQ(run.runMode, 'A');
+    EXPECT_EQ(run.runMode, RunMode::Automatic);
 }
 
 TEST_F(ControlsTest, ClicksSetAndClearTheBreakAndContinueLines) {
@@ -240,37 +241,12 @@ TEST_F(ControlsTest, ModifiersAreReadWhenTheClickIsHandled) {
 }
 
 TEST_F(ControlsTest, ClickWithoutAModifierServiceDoesNothing) {
-    console.modifiers = nullptr;
+    console.modifiers = &noModifierKeys();
     console.detailView = 1;
     RunControl run = state('A', lines);
     const std::string before = fields(run);
     handleClick(console, *store, run, 20, 130);
     EXPECT_EQ(fields(run), before);
-}
-
-TEST(HitTest, ColumnAndRowEdges) {
-    auto store = makeProgram(256);
-    const struct {
-        int32_t x, y;
-        int32_t index;
-    } cases[] = {
-        {0, 110, 0},     {209, 110, 0},   {210, 110, 25},  {409, 110, 25},  {410, 110, 50},
-        {10, 91, 0},     {10, 90, 0},     {10, 0, 0},      {10, 129, 0},    {10, 130, 1},
-        {10, 589, 23},   {10, 590, 24},   {10, 609, 24},   {10, 610, 25},   {10, 630, 26},
-        {210, 90, 24},   {210, 71, 24},   {210, 70, 23},   {410, 80, 49},   {2010, 210, 255},
-        {2010, 230, 256}, {65535, 65535, 256}, {INT32_MIN, INT32_MIN, 0}, {INT32_MAX, INT32_MAX, 256},
-    };
-    for (const auto& c : cases) EXPECT_EQ(hitTestLine(*store, c.x, c.y), c.index) << c.x << "," << c.y;
-}
-
-TEST(HitTest, PastTheLastLineGivesLineCount) {
-    auto store = makeProgram(3);
-    EXPECT_EQ(hitTestLine(*store, 10, 150), 2);
-    EXPECT_EQ(hitTestLine(*store, 10, 170), 3);
-    EXPECT_EQ(hitTestLine(*store, 10, 690), 3);
-    EXPECT_EQ(hitTestLine(*store, 210, 110), 3);
-    auto empty = makeProgram(0);
-    EXPECT_EQ(hitTestLine(*empty, 10, 110), 0);
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ TEST(Layout, ListedLineCountStaysWithinTheStore) {
 
 RunControl runAt(char mode, int32_t next, int32_t current, int32_t continueAt, int32_t breakAt, int32_t tick = 0) {
     RunControl run;
-    run.runMode = mode;
+    run.runMode = static_cast<RunMode>(mode);
     run.nextLine = next;
     run.currentLine = current;
     run.continueLine = continueAt;
@@ -138,6 +138,37 @@ TEST(Layout, FormattedFields) {
     EXPECT_EQ(shown(loopCounterText(0)), "  0 ");
     EXPECT_EQ(shown(loopCounterText(999)), "999 ");
     EXPECT_EQ(shown(loopCounterText(INT32_MIN)), "-2147483648 ");
+}
+
+TEST(HitTest, ColumnAndRowEdges) {
+    const struct {
+        int32_t x, y;
+        int32_t index;
+    } cases[] = {
+        {0, 110, 0},     {209, 110, 0},   {210, 110, 25},  {409, 110, 25},  {410, 110, 50},
+        {10, 91, 0},     {10, 90, 0},     {10, 0, 0},      {10, 129, 0},    {10, 130, 1},
+        {10, 589, 23},   {10, 590, 24},   {10, 609, 24},   {10, 610, 25},   {10, 630, 26},
+        {210, 90, 24},   {210, 71, 24},   {210, 70, 23},   {410, 80, 49},   {2010, 210, 255},
+        {2010, 230, 256}, {65535, 65535, 256}, {INT32_MIN, INT32_MIN, 0}, {INT32_MAX, INT32_MAX, 256},
+    };
+    for (const auto& c : cases) EXPECT_EQ(hitTestLine(256, c.x, c.y), c.index) << c.x << "," << c.y;
+}
+
+TEST(HitTest, PastTheLastLineGivesLineCount) {
+    EXPECT_EQ(hitTestLine(3, 10, 150), 2);
+    EXPECT_EQ(hitTestLine(3, 10, 170), 3);
+    EXPECT_EQ(hitTestLine(3, 10, 690), 3);
+    EXPECT_EQ(hitTestLine(3, 210, 110), 3);
+    EXPECT_EQ(hitTestLine(0, 10, 110), 0);
+}
+
+// Every cell's own origin hits its line: the hit test is the inverse of the listing grid.
+TEST(HitTest, EveryCellOriginHitsItsOwnLine) {
+    for (int index = 0; index < maxProgramLines; ++index) {
+        const CellOrigin origin = listingCellOrigin(index);
+        EXPECT_EQ(hitTestLine(maxProgramLines, origin.x, origin.y), index);
+        EXPECT_EQ(hitTestLine(maxProgramLines, origin.x + listingColumnWidth - 1, origin.y + listingRowHeight - 1), index);
+    }
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST_F(ScreenTest, HeaderWithListingResizesAndDrawsTheWholeListing) {
 TEST_F(ScreenTest, StepModeShowsTheListingEvenWithoutDetailView) {
     auto store = makeProgram(2);
     RunControl run = startedRun(2);
-    run.runMode = 'S';
+    run.runMode = RunMode::Step;
     drawHeader(console, *store, run);
     EXPECT_EQ(console.detailView, 1);
     EXPECT_EQ(canvas.bandText(130), "      2     CMD2");
@@ -124,7 +124,7 @@ TEST_F(ScreenTest, StatusRowLineNumberAndIndicatorRules) {
         canvas.clear();
         console.detailView = 0;
         RunControl run = startedRun(9);
-        run.runMode = c.mode;
+        run.runMode = static_cast<RunMode>(c.mode);
         run.nextLine = c.next;
         run.currentLine = c.current;
         run.continueLine = c.continueAt;
@@ -199,7 +199,7 @@ TEST_F(ScreenTest, EmptyProgramListsNothingButShowsTheListing) {
 }
 
 TEST_F(ScreenTest, ErrorTextIsRedAndTheVersionTextWipesIt) {
-    drawErrorText(console, 310, 10, loopErrorText, loopErrorLength);
+    drawErrorText(console, placedLoopError);
     EXPECT_EQ(canvas.render(), "y=10 " + std::string(39, ' ') + "ループエラー\nred 39-50\n");
     EXPECT_TRUE(canvas.contextOpen());
     EXPECT_EQ(canvas.contextColour(), 0);
@@ -236,7 +236,6 @@ TEST_F(ScreenTest, NothingDrawsWithoutASurface) {
     drawHeader(bare, *store, run);
     drawStatusRow(bare, *store, run);
     EXPECT_FALSE(drawText(bare, 0, 0, "x", 1));
-    EXPECT_EQ(bare.context.open, 0);
 }
 
 // The sample screen of docs/console-canvas.md.
@@ -260,7 +259,7 @@ TEST_F(ScreenTest, DocumentedSampleScreen) {
     run.currentLine = 2;
     run.refreshTick = 5;
     drawStatusRow(console, *store, run);
-    drawErrorText(console, 310, 10, loopErrorText, loopErrorLength);
+    drawErrorText(console, placedLoopError);
     EXPECT_EQ(canvas.render(),
               "y=10  連続実行中 (Sキーで実行停止)          ループエラー\n"
               "red 39-50\n"

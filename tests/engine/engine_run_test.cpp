@@ -151,19 +151,19 @@ TEST_F(EngineRun, StepModeRunsLineZeroAtOnceThenOneStepPerEnter) {
     keyThenRun('G', 100);
     EXPECT_EQ(control().currentLine, 0);
     EXPECT_EQ(control().nextLine, 1);
-    EXPECT_EQ(control().stepPhase, 1);
+    EXPECT_EQ(control().stepPhase, StepPhase::WaitingForEnter);
 
     keyThenRun(13, 100);  // the blank line is passed over with the SET after it
     EXPECT_EQ(control().currentLine, 2);
     EXPECT_EQ(machine().loopCounter, 5);
-    EXPECT_EQ(control().stepPhase, 1);
+    EXPECT_EQ(control().stepPhase, StepPhase::WaitingForEnter);
     EXPECT_EQ(driver->count('W'), 0);
 
     keyThenRun(13, 100);  // the device command: sent, reply taken, board let go
     EXPECT_EQ(driver->count('W'), 1);
     EXPECT_EQ(machine().outputRegister, 1);
-    EXPECT_EQ(control().stepPhase, 1);
-    EXPECT_EQ(run->sequencer().link.linkState, 0);
+    EXPECT_EQ(control().stepPhase, StepPhase::WaitingForEnter);
+    EXPECT_EQ(run->sequencer().link.linkState, LinkState::Closed);
 
     keyThenRun(13, 100);
     EXPECT_EQ(control().currentLine, 4);
@@ -180,16 +180,16 @@ TEST_F(EngineRun, StepModeBreakLineResumes) {
     keyThenRun('G', 50);
     keyThenRun(13, 50);
     EXPECT_EQ(control().nextLine, lineCount());
-    EXPECT_EQ(control().stepPhase, 2);
+    EXPECT_EQ(control().stepPhase, StepPhase::Granted);
     keyThenRun('C', 50);
     EXPECT_EQ(control().currentLine, 2);  // without Enter
-    EXPECT_EQ(control().stepPhase, 1);
+    EXPECT_EQ(control().stepPhase, StepPhase::WaitingForEnter);
 
     control().breakLine = 3;
     keyThenRun(13, 50);
     EXPECT_EQ(driver->count('W'), 1);
     EXPECT_EQ(control().nextLine, lineCount());
-    EXPECT_EQ(control().stepPhase, 1);
+    EXPECT_EQ(control().stepPhase, StepPhase::WaitingForEnter);
     keyThenRun('C', 500);
     EXPECT_EQ(control().nextLine, 4);  // waits for Enter
 }
@@ -198,7 +198,7 @@ TEST_F(EngineRun, StepModeAtLineZeroADeviceCommandWaitsForEnter) {
     writeMode("S\n");
     writeProgram("W0000001\nNOP\n");
     startRun();
-    control().stepPhase = 1;
+    control().stepPhase = StepPhase::WaitingForEnter;
     control().nextLine = 0;
     run->runUntil(firstTick + 500);
     EXPECT_EQ(driver->count('W'), 0);
@@ -219,7 +219,7 @@ TEST_F(EngineRun, SilentBoardGivesTheDataErrorOnThe100thPoll) {
     EXPECT_EQ(observer->errors[0].at, firstTick + 100 * 10 + 20);
     EXPECT_EQ(control().replyWait, 0);
     EXPECT_EQ(control().continueLine, 1);
-    EXPECT_EQ(run->sequencer().link.linkState, 0);
+    EXPECT_EQ(run->sequencer().link.linkState, LinkState::Closed);
     EXPECT_NE(messageField(*run).find(utf8(dataErrorText, 20)), std::string::npos);
 }
 
@@ -248,13 +248,13 @@ TEST_F(EngineRun, ReplyArrivingAfterSIsStillTakenAndOnlyThenTheBoardIsReleased) 
     keyThenRun('S', 100);
     EXPECT_EQ(control().nextLine, lineCount());
     EXPECT_EQ(control().replyWait, 11);
-    EXPECT_EQ(run->sequencer().link.linkState, 1);  // never released while a reply is awaited
+    EXPECT_EQ(run->sequencer().link.linkState, LinkState::Open);  // never released while a reply is awaited
     run->runUntil(firstTick + 510);
     EXPECT_EQ(control().replyWait, 0);
     EXPECT_EQ(machine().outputRegister, 7);
-    EXPECT_EQ(run->sequencer().link.linkState, 1);
+    EXPECT_EQ(run->sequencer().link.linkState, LinkState::Open);
     run->runUntil(firstTick + 700);  // the next periodic refresh lets it go
-    EXPECT_EQ(run->sequencer().link.linkState, 0);
+    EXPECT_EQ(run->sequencer().link.linkState, LinkState::Closed);
 }
 
 struct ReleaseCase {

@@ -28,14 +28,14 @@ TEST_P(ModeFileRead, SetsTheRecordsAndWritesTheSameModeBack) {
     ShellState shell;
     DeviceLink link;
     readModeFile(directory.string().c_str(), run, console, shell, link);
-    EXPECT_EQ(run.runMode, c.runMode);
-    EXPECT_EQ(run.savedMode, c.runMode);
+    EXPECT_EQ(run.runMode, RunMode{c.runMode});
+    EXPECT_EQ(run.savedMode, RunMode{c.runMode});
     EXPECT_EQ(console.detailView, c.detailView);
     EXPECT_EQ(shell.savedDetail, c.detailView);
     EXPECT_STREQ(link.serialNumber, c.serial);
 
-    link.linkState = 1;
-    writeModeFile(directory.string().c_str(), run, shell, link, nullptr);
+    link.linkState = LinkState::Open;
+    writeModeFile(directory.string().c_str(), run, shell, link, noObserver());
     EXPECT_EQ(readFile("KT57Mode.txt"), c.writtenBack);
 }
 
@@ -70,18 +70,18 @@ protected:
 
 TEST_F(ModeFileWrite, NothingIsWrittenWhileTheBoardIsNotOpen) {
     writeMode("MD\nAB123456\n");
-    for (int32_t state : {0, -1}) {
+    for (LinkState state : {LinkState::Closed, LinkState::NoBoard}) {
         link.linkState = state;
-        writeModeFile(directory.string().c_str(), run, shell, link, nullptr);
+        writeModeFile(directory.string().c_str(), run, shell, link, noObserver());
         EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nAB123456\n");
     }
 }
 
 TEST_F(ModeFileWrite, ASerialNumberLearnedFromTheBoardIsWrittenWhole) {
     RecordingObserver observer(clock);
-    link.linkState = 1;
+    link.linkState = LinkState::Open;
     std::snprintf(link.serialNumber, sizeof link.serialNumber, "FT9Z12ABCDE");
-    writeModeFile(directory.string().c_str(), run, shell, link, &observer);
+    writeModeFile(directory.string().c_str(), run, shell, link, observer);
     EXPECT_EQ(readFile("KT57Mode.txt"), "A\nFT9Z12ABCDE\n");
     EXPECT_EQ(observer.modeFiles, std::vector<std::string>{"A\nFT9Z12ABCDE\n"});
 }
@@ -90,17 +90,17 @@ TEST_F(ModeFileWrite, AFailedWriteLeavesTheOldFileWholeAndReportsNothing) {
     writeMode("MD\nAB123456\n");
     std::filesystem::create_directory(directory / "KT57Mode.txt.new");  // the new file cannot be created
     RecordingObserver observer(clock);
-    link.linkState = 1;
-    writeModeFile(directory.string().c_str(), run, shell, link, &observer);
+    link.linkState = LinkState::Open;
+    writeModeFile(directory.string().c_str(), run, shell, link, observer);
     EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nAB123456\n");
     EXPECT_TRUE(observer.modeFiles.empty());
 }
 
 TEST_F(ModeFileWrite, ReplacesAnOldLongerFileWithoutLeftovers) {
     writeMode("MD\nAB123456 and a long comment that must not survive\n");
-    link.linkState = 1;
-    run.savedMode = 'M';
-    writeModeFile(directory.string().c_str(), run, shell, link, nullptr);
+    link.linkState = LinkState::Open;
+    run.savedMode = RunMode::Manual;
+    writeModeFile(directory.string().c_str(), run, shell, link, noObserver());
     EXPECT_EQ(readFile("KT57Mode.txt"), "M\n\n");
     EXPECT_FALSE(std::filesystem::exists(directory / "KT57Mode.txt.new"));
 }

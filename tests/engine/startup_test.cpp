@@ -22,7 +22,7 @@ TEST_F(StartUp, WithoutABoardTries100TimesAndShowsNoConnection) {
     EXPECT_EQ(run->start(), 1);
     EXPECT_EQ(observer->openFailures, 100);
     EXPECT_EQ(run->now(), 100 * 10);
-    EXPECT_EQ(run->sequencer().link.linkState, -1);
+    EXPECT_EQ(run->sequencer().link.linkState, LinkState::NoBoard);
     EXPECT_EQ(lineCount(), 0);  // the program is never loaded
     EXPECT_FALSE(run->timer().armed());
     EXPECT_EQ(run->canvas().bandText(10), " " + visible(noConnectionText, noConnectionLength));  // x 10: column 1
@@ -40,7 +40,7 @@ TEST_F(StartUp, WithoutAProgramOpensAndReleasesTheBoardAndStartsNoTimer) {
     EXPECT_EQ(observer->opened, 1);
     EXPECT_EQ(driver->count('C'), 1);
     EXPECT_EQ(run->now(), 20);  // only the release waits
-    EXPECT_EQ(run->sequencer().link.linkState, 0);
+    EXPECT_EQ(run->sequencer().link.linkState, LinkState::Closed);
     EXPECT_FALSE(run->timer().armed());
     EXPECT_EQ(run->canvas().bandText(10), " " + visible(noProgramDataText, noProgramDataLength));
     EXPECT_TRUE(run->canvas().cellIsRed(10, 2));
@@ -100,7 +100,7 @@ TEST_F(StartUp, RemembersADifferentBoardFromTheModeFileAndFindsNoneOther) {
     makeRun();
     run->start();
     EXPECT_EQ(observer->openFailures, 100);
-    EXPECT_EQ(run->sequencer().link.linkState, -1);
+    EXPECT_EQ(run->sequencer().link.linkState, LinkState::NoBoard);
 }
 
 TEST_F(StartUp, RepaintRedrawsTheConsoleButNotTheStatusLine) {

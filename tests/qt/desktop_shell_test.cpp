@@ -110,7 +110,7 @@ TEST_F(DesktopShellTest, StartUpShowsTheTitledWindowWithItsMenuAndTheFirstScreen
 TEST_F(DesktopShellTest, WithoutABoardTheRedTextStaysAndNoTimerRuns) {
     board_.faults.unplugged = true;
     start("");
-    EXPECT_EQ(shell_->application().sequencer.link.linkState, -1);
+    EXPECT_EQ(shell_->application().sequencer.link.linkState, LinkState::NoBoard);
     EXPECT_FALSE(shell_->timer().active());
     EXPECT_EQ(wait_.total, 100 * 10);
     EXPECT_TRUE(showsText(screen(), font(), 10, 10, noConnectionText, noConnectionLength, 4));
@@ -125,17 +125,17 @@ TEST_F(DesktopShellTest, TypedCharactersReachTheControlsAsTheirCodes) {
     ASSERT_EQ(run().nextLine, end);
 
     QTest::keyClick(&console(), Qt::Key_Escape);  // 27: step mode
-    EXPECT_EQ(run().runMode, 'S');
-    EXPECT_EQ(run().stepPhase, 1);
+    EXPECT_EQ(run().runMode, RunMode::Step);
+    EXPECT_EQ(run().stepPhase, StepPhase::WaitingForEnter);
     QTest::keyClick(&console(), Qt::Key_Return);  // 13: one step granted
-    EXPECT_EQ(run().stepPhase, 2);
+    EXPECT_EQ(run().stepPhase, StepPhase::Granted);
     QTest::keyClick(&console(), Qt::Key_Escape);  // back to the mode to resume
-    EXPECT_EQ(run().runMode, 'A');
+    EXPECT_EQ(run().runMode, RunMode::Automatic);
 
     // Typed A and P carry the keyboard's lParam, not the posted marker: nothing happens.
     QTest::keyClick(&console(), 'P');
-    EXPECT_EQ(run().runMode, 'A');
-    EXPECT_EQ(run().resumeMode, 'A');
+    EXPECT_EQ(run().runMode, RunMode::Automatic);
+    EXPECT_EQ(run().resumeMode, RunMode::Automatic);
 
     QTest::keyClick(&console(), 'g');
     EXPECT_EQ(run().nextLine, 0);
@@ -179,7 +179,7 @@ TEST_F(DesktopShellTest, TheMenuCommandWritesTheModeFileAndEndsTheProgram) {
     start("MD\nVB000001 and more\n");
     Sequencer& s = shell_->application().sequencer;
     s.link.linkState = openLink(s.link);  // as while a command's reply is awaited
-    ASSERT_EQ(s.link.linkState, 1);
+    ASSERT_EQ(s.link.linkState, LinkState::Open);
 
     QAction* endProgram = endProgramAction();
     ASSERT_NE(endProgram, nullptr);
@@ -200,7 +200,7 @@ TEST_F(DesktopShellTest, ClosingFromTheTitleBarEndsWithoutWritingTheModeFile) {
     start("MD\nVB000001 and more\n");
     Sequencer& s = shell_->application().sequencer;
     s.link.linkState = openLink(s.link);
-    ASSERT_EQ(s.link.linkState, 1);
+    ASSERT_EQ(s.link.linkState, LinkState::Open);
 
     EXPECT_TRUE(shell_->window().close());
     EXPECT_EQ(folder_.read("KT57Mode.txt"), "MD\nVB000001 and more\n");

@@ -89,7 +89,7 @@ protected:
 
 TEST_F(PostedCommandTest, PostedAAndPSwitchTheRunModeAndTypedKeysAct) {
     startShell();
-    ASSERT_EQ(run().runMode, 'M');
+    ASSERT_EQ(run().runMode, RunMode::Manual);
     struct Step {
         QStringList arguments;
         char runMode;
@@ -108,8 +108,8 @@ TEST_F(PostedCommandTest, PostedAAndPSwitchTheRunModeAndTypedKeysAct) {
         SCOPED_TRACE(step.arguments.join(' ').toStdString());
         const CtlResult result = ctl(step.arguments);
         ASSERT_EQ(result.exitCode, 0) << result.errors;
-        EXPECT_EQ(run().runMode, step.runMode);
-        EXPECT_EQ(run().resumeMode, step.resumeMode);
+        EXPECT_EQ(run().runMode, RunMode{step.runMode});
+        EXPECT_EQ(run().resumeMode, RunMode{step.resumeMode});
     }
     ASSERT_EQ(ctl({"key", "g"}).exitCode, 0);
     EXPECT_LT(run().nextLine, shell_->application().sequencer.program.lineCount);
@@ -124,15 +124,15 @@ TEST_F(PostedCommandTest, RequestsItDoesNotUnderstandAreRefusedAndNeverActedOn) 
     EXPECT_EQ(exchange(connection, "key\n"), "error key takes one printable character, enter or esc");
     EXPECT_EQ(exchange(connection, "post A\r\n"), "ok");  // a CR LF line end is a line end
     QCoreApplication::processEvents();
-    EXPECT_EQ(run().runMode, 'M');  // 'A' leaves every mode but 'P' alone
-    EXPECT_EQ(run().resumeMode, 'A');
+    EXPECT_EQ(run().runMode, RunMode::Manual);  // 'A' leaves every mode but 'P' alone
+    EXPECT_EQ(run().resumeMode, RunMode::Automatic);
 
     // An over-long line ends the connection: what follows it cannot be told from it.
     EXPECT_EQ(exchange(connection, QByteArray(200, 'k') + "post P\n"), "error request too long");
     test::processEventsUntil([&] { return connection.state() == QLocalSocket::UnconnectedState; });
     EXPECT_EQ(connection.state(), QLocalSocket::UnconnectedState);
     QCoreApplication::processEvents();
-    EXPECT_EQ(run().runMode, 'M');
+    EXPECT_EQ(run().runMode, RunMode::Manual);
 
     const CtlResult refused = ctl({"post", "X"});
     EXPECT_EQ(refused.exitCode, 2);

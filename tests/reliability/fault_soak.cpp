@@ -129,11 +129,16 @@ private:
     Totals& totals_;
 };
 
-// The run's observer: kt57-run's trace lines, the totals, the error-stop checks and the operator.
+// What one delivered message did, for the per-tick limits.
+kt57::fuzz::TickCounts tickCounts;
+
+// The run's observer: kt57-run's trace lines, the totals, the error-stop checks, the instruction
+// count and the operator.
 class SoakObserver : public kt57::RunObserver {
 public:
     SoakObserver(kt57::HeadlessRun& run, kt57::RunObserver& trace, Totals& totals)
-        : run_(run), trace_(trace), checks_(run), totals_(totals) {}
+        : run_(run), trace_(trace), checks_(run, tickCounts), totals_(totals) {}
+    void lineExecuted(kt57::LineOutcome outcome) override { checks_.lineExecuted(outcome); }
     void linkOpened(int result) override {
         trace_.linkOpened(result);
         ++(result > 0 ? totals_.opens : totals_.openFailures);
@@ -231,18 +236,6 @@ TraceCounts countTrace(std::FILE* trace) {
 }
 
 }  // namespace
-
-// The engine's executeLine calls, counted for the per-tick limit (linked with -Wl,--wrap).
-kt57::fuzz::TickCounts tickCounts;
-extern "C" kt57::LineOutcome __real__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(
-    const kt57::ProgramStore&, kt57::MachineState&, kt57::RunControl&);
-extern "C" kt57::LineOutcome __wrap__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(
-    const kt57::ProgramStore& store, kt57::MachineState& machine, kt57::RunControl& run) {
-    const kt57::LineOutcome outcome =
-        __real__ZN4kt5711executeLineERKNS_12ProgramStoreERNS_12MachineStateERNS_10RunControlE(store, machine, run);
-    if (outcome == kt57::LineOutcome::Executed || outcome == kt57::LineOutcome::SleepStarted) ++tickCounts.instructions;
-    return outcome;
-}
 
 int main(int argc, char** argv) {
     Options options;

@@ -37,16 +37,16 @@ struct Saved {
 // The state the end-program command writes: mode, detail flag, the serial number of the open board.
 Saved savedState(char mode, int detail, const char* serial) {
     Saved saved;
-    saved.run.savedMode = mode;
+    saved.run.savedMode = static_cast<RunMode>(mode);
     saved.shell.savedDetail = detail;
-    saved.link.linkState = 1;
+    saved.link.linkState = LinkState::Open;
     std::snprintf(saved.link.serialNumber, sizeof saved.link.serialNumber, "%s", serial);
     saved.expected = std::string(1, mode) + (detail == 1 && mode != 'S' ? "D" : "") + "\n" + serial + "\n";
     return saved;
 }
 
 void write(const std::string& directory, const Saved& saved) {
-    writeModeFile(directory.c_str(), saved.run, saved.shell, saved.link, nullptr);
+    writeModeFile(directory.c_str(), saved.run, saved.shell, saved.link, noObserver());
 }
 
 // Runs body in a child process and returns its wait status.
@@ -172,8 +172,8 @@ TEST_F(ModeFileSafety, AProcessKilledAtAnyMomentLeavesOneWholeFile) {
     ShellState shell;
     DeviceLink link;
     readModeFile(folder.path().c_str(), run, console, shell, link);
-    EXPECT_TRUE(run.runMode == 'M' || run.runMode == 'A');
-    EXPECT_EQ(std::string(link.serialNumber), run.runMode == 'M' ? "AB123456" : "VB000001");
+    EXPECT_TRUE(run.runMode == RunMode::Manual || run.runMode == RunMode::Automatic);
+    EXPECT_EQ(std::string(link.serialNumber), run.runMode == RunMode::Manual ? "AB123456" : "VB000001");
 }
 
 TEST_F(ModeFileSafety, UnreadableModeFilesKeepTheDefaults) {
@@ -185,7 +185,7 @@ TEST_F(ModeFileSafety, UnreadableModeFilesKeepTheDefaults) {
     ShellState shell;
     DeviceLink link;
     readModeFile(folder.path().c_str(), run, console, shell, link);
-    EXPECT_EQ(run.runMode, 'A');
+    EXPECT_EQ(run.runMode, RunMode::Automatic);
     EXPECT_EQ(console.detailView, 0);
     EXPECT_EQ(link.serialNumber[0], '\0');
 
@@ -199,7 +199,7 @@ TEST_F(ModeFileSafety, UnreadableModeFilesKeepTheDefaults) {
         ShellState childShell;
         DeviceLink childLink;
         readModeFile(folder.path().c_str(), childRun, childConsole, childShell, childLink);
-        _exit(childRun.runMode == 'A' && childConsole.detailView == 0 && childLink.serialNumber[0] == '\0' ? 0 : 1);
+        _exit(childRun.runMode == RunMode::Automatic && childConsole.detailView == 0 && childLink.serialNumber[0] == '\0' ? 0 : 1);
     });
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);

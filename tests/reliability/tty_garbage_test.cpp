@@ -20,6 +20,7 @@
 #include "platform/linux/board_registry.h"
 #include "platform/linux/tty_driver.h"
 #include "sequencer/loader.h"
+#include "sequencer/reply.h"
 #include "tests/reliability/scratch_directory.h"
 
 namespace kt57 {
@@ -46,12 +47,11 @@ protected:
         driver = std::make_unique<TtyDriver>(locations);
         link.driver = driver.get();
         std::snprintf(link.serialNumber, sizeof link.serialNumber, "VB000001");
-        ASSERT_EQ(openLink(link), 1);
-        link.linkState = 1;
+        ASSERT_EQ(openLink(link), LinkState::Open);
+        link.linkState = LinkState::Open;
     }
     void TearDown() override {
-        RunControl run;
-        releaseLink(link, run);
+        releaseLink(link);
         if (master >= 0) close(master);
     }
 
@@ -73,7 +73,6 @@ protected:
     int master = -1;
     std::unique_ptr<TtyDriver> driver;
     DeviceLink link;
-    ConsoleState console;
 };
 
 TEST_F(TtyGarbage, EveryByteArrivesUnchangedNineAtATime) {
@@ -104,7 +103,7 @@ TEST_F(TtyGarbage, EveryByteArrivesUnchangedNineAtATime) {
         ASSERT_EQ(waitForQueued(expectQueued), expectQueued) << "round " << round;
 
         unsigned char frame[frameLength] = {};
-        const int received = pollReply(link, console, frame);
+        const int received = pollReply(link, frame);
         if (expectQueued < frameLength) {
             ASSERT_EQ(received, 0) << "round " << round;
             continue;

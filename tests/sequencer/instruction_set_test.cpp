@@ -96,12 +96,12 @@ TEST(ExecuteLine, EachOpcodeChangesItsRegistersAndPicksTheNextLine) {
         RunControl run;
         run.nextLine = 1;
         run.sleepTicks = 0;
-        run.stepPhase = 0;
+        run.stepPhase = StepPhase::None;
         EXPECT_EQ(executeLine(store, machine, run), c.outcome);
         EXPECT_TRUE(sameRegisters(machine, c.after));
         EXPECT_EQ(run.nextLine, c.nextLine == end ? store.lineCount : c.nextLine);
         EXPECT_EQ(run.sleepTicks, 0);
-        EXPECT_EQ(run.stepPhase, 0);
+        EXPECT_EQ(run.stepPhase, StepPhase::None);
     }
 }
 
@@ -135,13 +135,14 @@ TEST(ExecuteLine, SleepTimesFollowStrtodAndNeverOverflow) {
 
 TEST(ExecuteLine, BlankLineGrantsOneStepOnlyInStepMode) {
     const ProgramStore store = programAround("");
-    for (char mode : {'A', 'M', 'P', 'S'}) {
+    for (RunMode mode : {RunMode::Automatic, RunMode::Manual, RunMode::Posted, RunMode::Step}) {
         MachineState machine;
         RunControl run;
-        run.runMode = mode;
+        run.runMode = static_cast<RunMode>(mode);
         run.nextLine = 1;
         EXPECT_EQ(executeLine(store, machine, run), LineOutcome::Skipped);
-        EXPECT_EQ(run.stepPhase, mode == 'S' ? 2 : 0) << mode;
+        EXPECT_EQ(run.stepPhase, mode == RunMode::Step ? StepPhase::Granted : StepPhase::None)
+            << static_cast<char>(mode);
         EXPECT_EQ(run.nextLine, 2);
     }
 }

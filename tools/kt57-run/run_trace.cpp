@@ -27,13 +27,13 @@ std::string formatState(const Sequencer& s) {
     std::snprintf(text, sizeof text,
                   "state next=%d current=%d continue=%d break=%d count=%d mode=%c resume=%c phase=%d reply=%d "
                   "sleep=%d in=%06X out=%06X pol=%06X flags=%06X cond=%d loop=%d link=%d",
-                  run.nextLine, run.currentLine, run.continueLine, run.breakLine, s.program.lineCount, run.runMode,
-                  run.resumeMode, run.stepPhase, run.replyWait, run.sleepTicks,
+                  run.nextLine, run.currentLine, run.continueLine, run.breakLine, s.program.lineCount,
+                  static_cast<char>(run.runMode), static_cast<char>(run.resumeMode), static_cast<int>(run.stepPhase), run.replyWait, run.sleepTicks,
                   static_cast<unsigned>(machine.inputRegister) & 0xFFFFFFu,
                   static_cast<unsigned>(machine.outputRegister) & 0xFFFFFFu,
                   static_cast<unsigned>(machine.polarityMask) & 0xFFFFFFu,
                   static_cast<unsigned>(machine.flagRegister) & 0xFFFFFFu, machine.conditionFlag, machine.loopCounter,
-                  s.link.linkState);
+                  static_cast<int>(s.link.linkState));
     return text;
 }
 

@@ -7,8 +7,8 @@
 #include "console/text_canvas.h"
 #include "device/ft_driver.h"
 #include "platform/headless/virtual_clock.h"
-#include "sequencer/run_observer.h"
-#include "sequencer/sequencer.h"
+#include "engine/run_observer.h"
+#include "engine/sequencer.h"
 
 namespace kt57 {
 

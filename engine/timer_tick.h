@@ -1,7 +1,7 @@
 // The execution engine: one tick of timer 1.
 #pragma once
 
-#include "sequencer/sequencer.h"
+#include "engine/sequencer.h"
 
 namespace kt57 {
 

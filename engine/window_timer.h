@@ -11,4 +11,7 @@ public:
     virtual void killTimer() = 0;
 };
 
+// For a shell without a timer: the program never ticks.
+WindowTimer& noWindowTimer();
+
 }  // namespace kt57

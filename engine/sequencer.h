@@ -3,11 +3,11 @@
 
 #include "console/console_state.h"
 #include "device/device_link.h"
+#include "engine/run_observer.h"
+#include "engine/window_timer.h"
 #include "sequencer/machine_state.h"
 #include "sequencer/program_store.h"
 #include "sequencer/run_control.h"
-#include "sequencer/run_observer.h"
-#include "sequencer/window_timer.h"
 
 namespace kt57 {
 
@@ -17,8 +17,8 @@ struct Sequencer {
     RunControl run;
     DeviceLink link;
     ConsoleState console;
-    WindowTimer* timer = nullptr;       // platform service
-    RunObserver* observer = nullptr;    // optional trace hooks
+    WindowTimer* timer = &noWindowTimer();  // platform service
+    RunObserver* observer = &noObserver();  // trace hooks; the running program needs none
 };
 
 }  // namespace kt57
