@@ -44,7 +44,7 @@ void BM_WorstCaseTickQt(benchmark::State& state) {
         const int64_t spent = threadCpuNanoseconds() - before;
         state.SetIterationTime(static_cast<double>(spent) / 1e9);
         samples.add(spent);
-        loopErrors += s.run.nextLine >= s.program.lineCount ? 1 : 0;
+        loopErrors += stopped(s.run, s.program.lineCount) ? 1 : 0;
     }
     if (loopErrors != state.iterations()) {
         state.SkipWithError("a tick did not end in the loop error: the burst was not the worst case");

@@ -45,11 +45,11 @@ int listedLineCount(int32_t lineCount);
 int listingWindowWidth(int32_t lineCount);
 // The 2-byte marker of line i, by the first row of the marker table that holds.
 const char* listingMarker(const RunControl& run, int32_t lineCount, int lineIndex);
-// The line-number field at (120, 40); length 0 when no rule gives it a text.
+// The line-number field; length 0 when no rule gives it a text.
 FieldText lineNumberField(const RunControl& run, int32_t lineCount);
-// The 6-byte activity indicator at (200, 40), or nullptr when it is not drawn.
+// The 6-byte activity indicator, or nullptr when it is not drawn.
 const char* activityIndicator(const RunControl& run);
-// The 7-byte label field at (320, 40): the label of currentLine ("___    " for none).
+// The 7-byte label field: the label of currentLine ("___    " for none).
 FieldText labelField(const ProgramStore& store, const RunControl& run);
 // The listing's number and label of line index i.
 FieldText listingNumber(int lineIndex, int32_t label);

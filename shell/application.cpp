@@ -64,7 +64,7 @@ void repaint(Application& app) {
     s.console.listingDirty = 1;
     drawStatusRow(s.console, s.program, s.run);
     drawVersionText(s.console);
-    // The status line at (10, 10) waits for the engine's next periodic refresh.
+    // The status line waits for the engine's next periodic refresh.
 }
 
 void destroyed(Application& app) {
