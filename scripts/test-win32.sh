@@ -167,7 +167,10 @@ window_picture() {
 echo "== kt57d.exe"
 check "it needs no DLL beyond Windows' own (static C++ runtime, FTD2XX.dll loaded at run time)" \
   equals "$(x86_64-w64-mingw32-objdump -p "$bin/kt57d.exe" | awk '/DLL Name:/ { print toupper($3) }' | sort | tr '\n' ' ')" \
-  "GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL "
+  "GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL WINMM.DLL "
+check "it raises the timer resolution while it runs, and gives it back" \
+  equals "$(x86_64-w64-mingw32-objdump -p "$bin/kt57d.exe" | grep -oE 'time(Begin|End)Period' | sort -u | tr '\n' ' ')" \
+  "timeBeginPeriod timeEndPeriod "
 # Menu 101: pop-up "ﾒﾆｭｰ" with item 40001 "ﾌﾟﾛｸﾞﾗﾑ終了", stored by the resource compiler as UTF-16.
 x86_64-w64-mingw32-objcopy -O binary --only-section=.rsrc "$bin/kt57d.exe" "$work/resources.bin"
 menu_found=$(python3 - "$work/resources.bin" <<'EOF'

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/win32/menu_resource.h"
+#include "platform/win32/timer_resolution.h"
 #include "platform/win32/win32_shell.h"
 #include "shell/services.h"
 #include "shell/window_messages.h"
@@ -77,6 +78,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace kt57
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR /*commandLine*/, int showCommand) {
+    const kt57::TimerResolution timerResolution;
     if (previousInstance == nullptr && kt57::registerMainClass(instance) == 0) return 0;
     kt57::Win32Shell shell(instance, showCommand);  // outlives the window, which is gone when the loop ends
     if (kt57::startUp(shell) == 0) return 0;
