@@ -16,6 +16,9 @@ board (one per tick while a reply is awaited), every command frame written and e
 
   baseline: bench/wake_baseline.cpp, a bare 10 ms sleeper, run right after the command loop
 
+With --busy, only the command loop runs, while another process keeps one core busy: the figures
+of a desktop where something else is working.
+
 Writes the figures as JSON to --out, and each session's two logs beside it."""
 import argparse
 import json
@@ -122,8 +125,8 @@ def board_times(lines, kind):
     return times
 
 
-def command_loop_figures(build, seconds, logs):
-    launch_ns, events, board_lines = run_session(build, COMMAND_LOOP, seconds, "command-loop", logs)
+def command_loop_figures(build, seconds, logs, prefix=""):
+    launch_ns, events, board_lines = run_session(build, COMMAND_LOOP, seconds, prefix + "command-loop", logs)
     frames = [at for kind, at, _ in events if kind == "W"]
     polls = [at for kind, at, _ in events if kind == "P"]
     commands = board_times(board_lines, "command")
@@ -178,12 +181,24 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True, help="the build directory (Release, KT57_BENCHMARKS=ON)")
     parser.add_argument("--seconds", type=float, default=12.0, help="length of each session after the first frame")
+    parser.add_argument("--busy", action="store_true", help="keep one core busy meanwhile; the command loop only")
     parser.add_argument("--out", required=True)
     args = parser.parse_args()
     if "DISPLAY" not in os.environ:
         sys.exit("realtime.py: no X display; run it under xvfb-run -a")
     build = os.path.abspath(args.build)
     logs = os.path.dirname(os.path.abspath(args.out))
+    if args.busy:
+        # A process that never sleeps: one core taken, as by a compiler or a browser beside kt57d.
+        spinner = subprocess.Popen([sys.executable, "-c", "while True: pass"])
+        try:
+            figures = command_loop_figures(build, args.seconds, logs, "busy-")
+        finally:
+            spinner.kill()
+            spinner.wait()
+        with open(args.out, "w") as f:
+            json.dump(figures, f, indent=1)
+        return
     figures = command_loop_figures(build, args.seconds, logs)
     # The machine's own wake-up lateness right after the session, to read the tick figures by.
     baseline = subprocess.run([os.path.join(build, "bench/kt57_wake_baseline")], capture_output=True, text=True,

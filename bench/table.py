@@ -26,8 +26,8 @@ def main():
     def add(figure, value, target, passed):
         rows.append((figure, value, target, passed))
 
-    for label, file, name, limit in (("worst-case tick, headless", "tick.json", "BM_WorstCaseTickHeadless", 0.5),
-                                     ("worst-case tick, Qt", "qt_tick.json", "BM_WorstCaseTickQt", 2.0)):
+    for label, file, name, limit in (("worst-case tick, headless", "tick.json", "BM_WorstCaseTickHeadless", 0.3),
+                                     ("worst-case tick, Qt", "qt_tick.json", "BM_WorstCaseTickQt", 1.5)):
         runs = benchmark_runs(os.path.join(results, file), name)
         if not runs:
             add(label, "not measured", f"median <= {limit} ms", None)
@@ -46,11 +46,11 @@ def main():
     realtime = load(os.path.join(results, "realtime.json"))
     if realtime:
         ratio = realtime["command_rate_ratio"]
-        add("command rate / 100 per s", f"{ratio:.3f} ({realtime['command_rate_per_s']:.1f}/s over "
-            f"{realtime['command_seconds']:.1f} s)", ">= 0.95", ratio >= 0.95)
+        add("command rate / 100 per s, quiet", f"{ratio:.3f} ({realtime['command_rate_per_s']:.1f}/s over "
+            f"{realtime['command_seconds']:.1f} s)", ">= 0.98", ratio >= 0.98)
         p50, p99 = realtime["tick_period_p50_ms"], realtime["tick_period_p99_ms"]
-        add("tick period", f"p50 {p50:.2f} ms, p99 {p99:.2f} ms", "p50 <= 10.5 ms, p99 <= 12 ms",
-            p50 <= 10.5 and p99 <= 12.0)
+        add("tick period, quiet", f"p50 {p50:.2f} ms, p99 {p99:.2f} ms", "p50 <= 10.3 ms, p99 <= 11 ms",
+            p50 <= 10.3 and p99 <= 11.0)
         late = realtime["sleep_late_max_pct"]
         early = realtime["sleep_early"]
         add("sleep accuracy, SLP 2.5", f"{realtime['sleep_min_s']:.4f}-{realtime['sleep_max_s']:.4f} s "
@@ -60,11 +60,32 @@ def main():
         add("start-up to first frame", f"{startup:.3f} s ({realtime['startup_after_loading_s']:.3f} s after "
             "the libraries loaded)", "<= 1.10 s", startup <= 1.10)
     else:
-        for figure, target in (("command rate / 100 per s", ">= 0.95"),
-                               ("tick period", "p50 <= 10.5 ms, p99 <= 12 ms"),
+        for figure, target in (("command rate / 100 per s, quiet", ">= 0.98"),
+                               ("tick period, quiet", "p50 <= 10.3 ms, p99 <= 11 ms"),
                                ("sleep accuracy, SLP 2.5", "never early, late <= 2%"),
                                ("start-up to first frame", "<= 1.10 s")):
             add(figure, "not measured", target, None)
+
+    busy = load(os.path.join(results, "realtime-busy.json"))
+    if busy:
+        ratio = busy["command_rate_ratio"]
+        add("command rate / 100 per s, one core busy", f"{ratio:.3f} ({busy['command_rate_per_s']:.1f}/s)",
+            ">= 0.95", ratio >= 0.95)
+        p99 = busy["tick_period_p99_ms"]
+        add("tick period, one core busy", f"p50 {busy['tick_period_p50_ms']:.2f} ms, p99 {p99:.2f} ms",
+            "p99 <= 12 ms", p99 <= 12.0)
+    else:
+        add("command rate / 100 per s, one core busy", "not measured", ">= 0.95", None)
+        add("tick period, one core busy", "not measured", "p99 <= 12 ms", None)
+
+    wine = load(os.path.join(results, "wine.json"))
+    if wine:
+        ratio = wine["command_rate_ratio"]
+        add("command rate / 100 per s, Wine (substitute board)",
+            f"{ratio:.3f} ({wine['command_rate_per_s']:.1f}/s over {wine['command_seconds']:.1f} s)", ">= 0.95",
+            ratio >= 0.95)
+    else:
+        add("command rate / 100 per s, Wine (substitute board)", "not measured", ">= 0.95", None)
 
     rehearsal = load(os.path.join(results, "rehearsal.json"))
     if rehearsal:

@@ -37,6 +37,8 @@ if [ "$have_qt" = 1 ]; then
   if command -v xvfb-run >/dev/null; then
     echo "== kt57d against kt57-board under Xvfb (about 40 s)" >&2
     xvfb-run -a python3 "$root/bench/realtime.py" --build "$build" --out "$results/realtime.json"
+    echo "== the same with one core kept busy (about 15 s)" >&2
+    xvfb-run -a python3 "$root/bench/realtime.py" --build "$build" --busy --out "$results/realtime-busy.json"
   fi
 fi
 
