@@ -9,6 +9,7 @@
 #include <QString>
 #include <QThread>
 #include <QTimer>
+#include <QScreen>
 #include <QWindow>
 #include <cstring>
 
@@ -32,7 +33,8 @@ QString fromCp932(const char* bytes, size_t size) {
 
 }  // namespace
 
-DesktopWindow::DesktopWindow(Application& app, ImageTextSurface& surface) : app_(app), surface_(surface) {
+DesktopWindow::DesktopWindow(Application& app, ImageTextSurface& surface)
+    : app_(app), surface_(surface), pacer_([this](const QRect& area) { console_->update(area); }) {
     console_ = new ConsoleView(
         surface_, [this](uint32_t message, uint64_t wParam, int64_t lParam) { deliver(message, wParam, lParam); },
         this);
@@ -55,6 +57,7 @@ bool DesktopWindow::create(const char* title) {
     // The window exists from here on; its native side only once shown.
     winId();
     windowHandle()->installEventFilter(this);
+    pacer_.setFrameInterval(frameIntervalOf(windowHandle()->screen() != nullptr ? windowHandle()->screen()->refreshRate() : 0));
     return true;
 }
 
@@ -109,8 +112,10 @@ void DesktopWindow::repaintRequested() {
 }
 
 void DesktopWindow::presentNow() {
-    const QRect changed = surface_.takeChangedArea();
-    if (!changed.isEmpty()) console_->repaint(changed);
+    const QRect changed = surface_.takeChangedArea() | pacer_.takePending();
+    if (changed.isEmpty()) return;
+    pacer_.painted();
+    console_->repaint(changed);
 }
 
 void DesktopWindow::closeEvent(QCloseEvent* event) {
@@ -125,10 +130,7 @@ bool DesktopWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void DesktopWindow::present() {
-    const QRect changed = surface_.takeChangedArea();
-    if (!changed.isEmpty()) console_->update(changed);
-}
+void DesktopWindow::present() { pacer_.request(surface_.takeChangedArea()); }
 
 void DesktopWindow::setOuterSize(int width, int height) {
     // SetWindowPos to the size the window already has changes nothing; asking again could only

@@ -11,6 +11,7 @@
 #include <QSize>
 #include <cstdint>
 
+#include "platform/qt/frame_pacer.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
 
@@ -46,6 +47,7 @@ public:
     bool quitPosted() const { return quitPosted_; }
     int exitCode() const { return exitCode_; }
     QSize requestedOuterSize() const { return requestedOuterSize_; }
+    FramePacer& framePacer() { return pacer_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -59,6 +61,7 @@ private:
     Application& app_;
     ImageTextSurface& surface_;
     ConsoleView* console_ = nullptr;
+    FramePacer pacer_;
     QSize requestedOuterSize_;
     bool shown_ = false;
     bool destroyed_ = false;
