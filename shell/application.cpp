@@ -30,6 +30,10 @@ void wait(Application& app, int milliseconds) {
     if (app.wait != nullptr) app.wait->waitMilliseconds(milliseconds);
 }
 
+FileService& files(Application& app, StandardFiles& standard) {
+    return app.files != nullptr ? *app.files : standard;
+}
+
 // The start-up failures leave no context open: nothing is drawn until the next paint.
 void drawStartUpFailure(ConsoleState& console, const char* text, int length) {
     closeTextContext(console);
@@ -85,7 +89,8 @@ void destroyed(Application& app) {
 
 void endProgram(Application& app) {
     Sequencer& s = app.sequencer;
-    writeModeFile(app.directory, s.run, app.shell, s.link, s.observer);
+    StandardFiles standard;
+    writeModeFile(app.directory, files(app, standard), s.run, app.shell, s.link, s.observer);
     if (app.window != nullptr) app.window->destroy();
 }
 
@@ -94,7 +99,8 @@ void endProgram(Application& app) {
 int startUp(Application& app) {
     Sequencer& s = app.sequencer;
     s.link.serialNumber[0] = '\0';
-    readModeFile(app.directory, s.run, s.console, app.shell, s.link);
+    StandardFiles standard;
+    readModeFile(app.directory, files(app, standard), s.run, s.console, app.shell, s.link);
     composeTitle(app);  // before the first open: a serial number learned from the board never shows
     if (app.window == nullptr || !app.window->create(app.shell.windowTitle)) return 0;
     app.window->showAndUpdate();
@@ -110,7 +116,7 @@ int startUp(Application& app) {
         return 1;
     }
 
-    loadProgram(s.program, app.directory);
+    loadProgram(s.program, app.directory, files(app, standard));
     if (s.program.lineCount < 1) {
         drawStartUpFailure(s.console, noProgramDataText, noProgramDataLength);
     } else {

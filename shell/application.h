@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "device/blocking_wait.h"
+#include "sequencer/file_service.h"
 #include "sequencer/sequencer.h"
 #include "shell/main_window.h"
 #include "shell/shell_state.h"
@@ -16,6 +17,7 @@ struct Application {
     ShellState shell;
     MainWindow* window = nullptr;  // platform service
     BlockingWait* wait = nullptr;  // platform service: start-up's waits
+    FileService* files = nullptr;  // platform service: the program and mode files (StandardFiles if none)
     const char* directory = ".";   // where KT57Data.txt and KT57Mode.txt live
 };
 

@@ -22,6 +22,7 @@ HeadlessRun::HeadlessRun(const HeadlessOptions& options)
     s.console.modifiers = &modifiers_;
     app_.window = &window_;
     app_.wait = &clock_;
+    app_.files = &files_;
     app_.directory = directory_.c_str();
 }
 

@@ -21,6 +21,7 @@ DesktopShell::DesktopShell(FtDriver& driver, BlockingWait& wait, const char* dir
     s.link.wait = &wait;
     app_.window = window_.get();
     app_.wait = &startUpWait_;
+    app_.files = &files_;
     app_.directory = directory;
 }
 

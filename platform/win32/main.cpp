@@ -41,6 +41,7 @@ int startUp(Win32Shell& shell) {
     sequencer.timer = &shell.timer;
     app.window = &shell.window;
     app.wait = &shell.wait;
+    app.files = &shell.files;
     app.directory = ".";  // the working directory holds KT57Data.txt and KT57Mode.txt
     return kt57::startUp(app);
 }

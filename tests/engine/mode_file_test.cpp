@@ -18,7 +18,10 @@ struct ReadCase {
     const char* writtenBack;  // with linkState 1 and the serial number as read
 };
 
-class ModeFileRead : public HeadlessTest, public ::testing::WithParamInterface<ReadCase> {};
+class ModeFileRead : public HeadlessTest, public ::testing::WithParamInterface<ReadCase> {
+protected:
+    StandardFiles files;
+};
 
 TEST_P(ModeFileRead, SetsTheRecordsAndWritesTheSameModeBack) {
     const ReadCase& c = GetParam();
@@ -27,7 +30,7 @@ TEST_P(ModeFileRead, SetsTheRecordsAndWritesTheSameModeBack) {
     ConsoleState console;
     ShellState shell;
     DeviceLink link;
-    readModeFile(directory.string().c_str(), run, console, shell, link);
+    readModeFile(directory.string().c_str(), files, run, console, shell, link);
     EXPECT_EQ(run.runMode, c.runMode);
     EXPECT_EQ(run.savedMode, c.runMode);
     EXPECT_EQ(console.detailView, c.detailView);
@@ -35,7 +38,7 @@ TEST_P(ModeFileRead, SetsTheRecordsAndWritesTheSameModeBack) {
     EXPECT_STREQ(link.serialNumber, c.serial);
 
     link.linkState = 1;
-    writeModeFile(directory.string().c_str(), run, shell, link, nullptr);
+    writeModeFile(directory.string().c_str(), files, run, shell, link, nullptr);
     EXPECT_EQ(readFile("KT57Mode.txt"), c.writtenBack);
 }
 
@@ -62,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ModeFileWrite : public HeadlessTest {
 protected:
+    StandardFiles files;
     VirtualClock clock;
     RunControl run;
     ShellState shell;
@@ -72,7 +76,7 @@ TEST_F(ModeFileWrite, NothingIsWrittenWhileTheBoardIsNotOpen) {
     writeMode("MD\nAB123456\n");
     for (int32_t state : {0, -1}) {
         link.linkState = state;
-        writeModeFile(directory.string().c_str(), run, shell, link, nullptr);
+        writeModeFile(directory.string().c_str(), files, run, shell, link, nullptr);
         EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nAB123456\n");
     }
 }
@@ -81,7 +85,7 @@ TEST_F(ModeFileWrite, ASerialNumberLearnedFromTheBoardIsWrittenWhole) {
     RecordingObserver observer(clock);
     link.linkState = 1;
     std::snprintf(link.serialNumber, sizeof link.serialNumber, "FT9Z12ABCDE");
-    writeModeFile(directory.string().c_str(), run, shell, link, &observer);
+    writeModeFile(directory.string().c_str(), files, run, shell, link, &observer);
     EXPECT_EQ(readFile("KT57Mode.txt"), "A\nFT9Z12ABCDE\n");
     EXPECT_EQ(observer.modeFiles, std::vector<std::string>{"A\nFT9Z12ABCDE\n"});
 }
@@ -91,7 +95,7 @@ TEST_F(ModeFileWrite, AFailedWriteLeavesTheOldFileWholeAndReportsNothing) {
     std::filesystem::create_directory(directory / "KT57Mode.txt.new");  // the new file cannot be created
     RecordingObserver observer(clock);
     link.linkState = 1;
-    writeModeFile(directory.string().c_str(), run, shell, link, &observer);
+    writeModeFile(directory.string().c_str(), files, run, shell, link, &observer);
     EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nAB123456\n");
     EXPECT_TRUE(observer.modeFiles.empty());
 }
@@ -100,7 +104,7 @@ TEST_F(ModeFileWrite, ReplacesAnOldLongerFileWithoutLeftovers) {
     writeMode("MD\nAB123456 and a long comment that must not survive\n");
     link.linkState = 1;
     run.savedMode = 'M';
-    writeModeFile(directory.string().c_str(), run, shell, link, nullptr);
+    writeModeFile(directory.string().c_str(), files, run, shell, link, nullptr);
     EXPECT_EQ(readFile("KT57Mode.txt"), "M\n\n");
     EXPECT_FALSE(std::filesystem::exists(directory / "KT57Mode.txt.new"));
 }

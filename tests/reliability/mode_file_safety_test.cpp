@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 
+#include "platform/posix/posix_files.h"
 #include "shell/mode_file.h"
 #include "tests/reliability/scratch_directory.h"
 
@@ -46,7 +47,8 @@ Saved savedState(char mode, int detail, const char* serial) {
 }
 
 void write(const std::string& directory, const Saved& saved) {
-    writeModeFile(directory.c_str(), saved.run, saved.shell, saved.link, nullptr);
+    PosixFiles files;
+    writeModeFile(directory.c_str(), files, saved.run, saved.shell, saved.link, nullptr);
 }
 
 // Runs body in a child process and returns its wait status.
@@ -73,6 +75,7 @@ protected:
     std::string temporary() const { return target() + ".new"; }
 
     ScratchDirectory folder;
+    PosixFiles files;
     Saved fresh = savedState('M', 1, "AB123456");
 };
 
@@ -171,7 +174,7 @@ TEST_F(ModeFileSafety, AProcessKilledAtAnyMomentLeavesOneWholeFile) {
     ConsoleState console;
     ShellState shell;
     DeviceLink link;
-    readModeFile(folder.path().c_str(), run, console, shell, link);
+    readModeFile(folder.path().c_str(), files, run, console, shell, link);
     EXPECT_TRUE(run.runMode == 'M' || run.runMode == 'A');
     EXPECT_EQ(std::string(link.serialNumber), run.runMode == 'M' ? "AB123456" : "VB000001");
 }
@@ -184,7 +187,7 @@ TEST_F(ModeFileSafety, UnreadableModeFilesKeepTheDefaults) {
     ConsoleState console;
     ShellState shell;
     DeviceLink link;
-    readModeFile(folder.path().c_str(), run, console, shell, link);
+    readModeFile(folder.path().c_str(), files, run, console, shell, link);
     EXPECT_EQ(run.runMode, 'A');
     EXPECT_EQ(console.detailView, 0);
     EXPECT_EQ(link.serialNumber[0], '\0');
@@ -198,7 +201,7 @@ TEST_F(ModeFileSafety, UnreadableModeFilesKeepTheDefaults) {
         ConsoleState childConsole;
         ShellState childShell;
         DeviceLink childLink;
-        readModeFile(folder.path().c_str(), childRun, childConsole, childShell, childLink);
+        readModeFile(folder.path().c_str(), files, childRun, childConsole, childShell, childLink);
         _exit(childRun.runMode == 'A' && childConsole.detailView == 0 && childLink.serialNumber[0] == '\0' ? 0 : 1);
     });
     ASSERT_TRUE(WIFEXITED(status));
