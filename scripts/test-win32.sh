@@ -168,6 +168,10 @@ echo "== kt57d.exe"
 check "it needs no DLL beyond Windows' own (static C++ runtime, FTD2XX.dll loaded at run time)" \
   equals "$(x86_64-w64-mingw32-objdump -p "$bin/kt57d.exe" | awk '/DLL Name:/ { print toupper($3) }' | sort | tr '\n' ' ')" \
   "GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL "
+# The mode file's replacement survives power loss: flushed, then moved with MOVEFILE_WRITE_THROUGH.
+check "it imports FlushFileBuffers and MoveFileExA from KERNEL32.DLL for the mode file" \
+  equals "$(x86_64-w64-mingw32-objdump -p "$bin/kt57d.exe" | awk '/DLL Name:/ { dll = toupper($3) } dll == "KERNEL32.DLL" && ($NF == "FlushFileBuffers" || $NF == "MoveFileExA") { print $NF }' | sort | tr '\n' ' ')" \
+  "FlushFileBuffers MoveFileExA "
 # Menu 101: pop-up "ﾒﾆｭｰ" with item 40001 "ﾌﾟﾛｸﾞﾗﾑ終了", stored by the resource compiler as UTF-16.
 x86_64-w64-mingw32-objcopy -O binary --only-section=.rsrc "$bin/kt57d.exe" "$work/resources.bin"
 menu_found=$(python3 - "$work/resources.bin" <<'EOF'

@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/posix/posix_files.h"
 #include "shell/mode_file.h"
@@ -177,6 +179,39 @@ TEST_F(ModeFileSafety, AProcessKilledAtAnyMomentLeavesOneWholeFile) {
     readModeFile(folder.path().c_str(), files, run, console, shell, link);
     EXPECT_TRUE(run.runMode == 'M' || run.runMode == 'A');
     EXPECT_EQ(std::string(link.serialNumber), run.runMode == 'M' ? "AB123456" : "VB000001");
+}
+
+// What reaches the disk, in order, as the kernel sees it: kt57-run's end-program command writes the
+// mode file through the POSIX file service under strace, which names each descriptor's file (-y).
+TEST_F(ModeFileSafety, TheNewFileIsSyncedBeforeTheRenameAndTheFolderAfterIt) {
+    if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace missing or not allowed";
+    std::filesystem::remove(target());  // else its serial number names a board that is not there
+    writeText(folder.file("KT57Data.txt"), "W0000001\nSLP 10\n");
+    writeText(folder.file("events.txt"), "1025 menu 40001\n");
+    const std::string trace = folder.file("strace.txt");
+    const std::string command = "timeout 60 strace -f -y -e trace=fsync,fdatasync,rename,renameat,renameat2 -o '" +
+                                trace + "' '" KT57_RUN_PROGRAM "' --events '" + folder.file("events.txt") + "' '" +
+                                folder.path() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(readText(target()), "A\nVB000001\n");
+
+    const std::string canonical = std::filesystem::canonical(folder.path()).string();
+    std::vector<std::string> calls;
+    std::istringstream lines(readText(trace));
+    for (std::string line; std::getline(lines, line);) calls.push_back(line);
+    auto first = [&](size_t from, const std::string& call, const std::string& argument) {
+        for (size_t i = from; i < calls.size(); ++i) {
+            if (calls[i].find(call) != std::string::npos && calls[i].find(argument) != std::string::npos) return i;
+        }
+        return calls.size();
+    };
+    const size_t fileSynced = first(0, "sync(", "<" + canonical + "/KT57Mode.txt.new>");
+    const size_t renamed = first(0, "rename", "KT57Mode.txt.new\", \"" + folder.path() + "/KT57Mode.txt\"");
+    const size_t folderSynced = first(renamed, "sync(", "<" + canonical + ">");
+    const std::string all = readText(trace);
+    ASSERT_LT(renamed, calls.size()) << all;
+    EXPECT_LT(fileSynced, renamed) << all;
+    EXPECT_LT(folderSynced, calls.size()) << all;
 }
 
 TEST_F(ModeFileSafety, UnreadableModeFilesKeepTheDefaults) {
