@@ -135,8 +135,9 @@ private:
         } else if (line.opcode == Slp) {
             checkSleep(i);
         } else if (line.opcode == Set && isDigit(text[4]) && isDigit(text[5]) && isDigit(text[6]) && isDigit(text[7])) {
-            warn(i, textPosition(pieceOf(i), 7), "SET reads 3 digits at most: " + shown(text) +
-                                                     " sets the loop counter to " + std::to_string(readSetCount(line.text)));
+            warn(i, textPosition(pieceOf(i), 7),
+                 "SET reads 3 digits at most: " + shown(text) + " sets the loop counter to " +
+                     std::to_string(readSetCount(line.text)));
         }
         checkCut(i);
     }
@@ -147,10 +148,11 @@ private:
         const size_t start = text.find_first_not_of(" \t");
         if (start == std::string::npos) return false;
         const int position = textPosition(pieceOf(i), static_cast<int>(start));
+        const std::string indented = shown(text) + " is indented by more than 4 blanks or tabs: ";
         if (store_.lines[i].opcode == Blank) {
-            warn(i, position, shown(text) + " is indented by more than 4 blanks or tabs: the line counts as blank and does nothing");
+            warn(i, position, indented + "the line counts as blank and does nothing");
         } else {
-            warn(i, position, shown(text) + " is indented by more than 4 blanks or tabs: it is sent to the board as a device command");
+            warn(i, position, indented + "it is sent to the board as a device command");
         }
         return true;
     }
@@ -170,7 +172,8 @@ private:
             if (word.compare(0, stem.size(), stem) != 0) {
                 warn(i, position, shown(text) + sent + "mnemonics are upper case (" + stem + ")");
             } else {
-                warn(i, textPosition(pieceOf(i), static_cast<int>(stem.size())), shown(text) + sent + stem + " needs a blank after it");
+                warn(i, textPosition(pieceOf(i), static_cast<int>(stem.size())),
+                     shown(text) + sent + stem + " needs a blank after it");
             }
             return true;
         }
@@ -191,8 +194,9 @@ private:
             int length = 8;
             while (length > 0 && text[static_cast<size_t>(length - 1)] == ' ') --length;
             if (length < 8) {
-                warn(i, textPosition(pieceOf(i), 0), "device command " + shown(text) + " has " + std::to_string(length) +
-                                                         " of 8 characters: the board gets blanks for the rest");
+                warn(i, textPosition(pieceOf(i), 0),
+                     "device command " + shown(text) + " has " + std::to_string(length) +
+                         " of 8 characters: the board gets blanks for the rest");
             }
         }
         for (int column = 0; column < textColumns; ++column) {
@@ -262,7 +266,8 @@ private:
         } else if (sleep.seconds != sleep.seconds) {
             add(i, position, Severity::Error, "SLP time " + shown(time) + " is not a number: the line does not sleep");
         } else if (sleep.ticks == 2147483647) {
-            warn(i, position, "SLP time " + shown(time) + " is longer than the longest sleep, 214748364.7 s, which it sleeps");
+            warn(i, position,
+                 "SLP time " + shown(time) + " is longer than the longest sleep, 214748364.7 s, which it sleeps");
         }
     }
 
