@@ -15,6 +15,7 @@
 namespace {
 
 std::string directory;
+kt57::StandardFiles files;
 
 struct Reading {
     kt57::RunControl run;
@@ -31,7 +32,7 @@ void writeFile(const uint8_t* data, size_t size) {
     KT57_FUZZ_CHECK(std::fclose(file) == 0);
 }
 
-void read(Reading& reading) { kt57::readModeFile(directory.c_str(), reading.run, reading.console, reading.shell, reading.link); }
+void read(Reading& reading) { kt57::readModeFile(directory.c_str(), files, reading.run, reading.console, reading.shell, reading.link); }
 
 // A line as a text-mode read of at most 99 characters gives it: CR LF is one newline, Ctrl-Z ends.
 std::string nextLine(const uint8_t* data, size_t size, size_t& position) {
@@ -78,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // What the end-program command writes with the board open, read back at the next start.
     first.link.linkState = kt57::LinkState::Open;
-    kt57::writeModeFile(directory.c_str(), first.run, first.shell, first.link, kt57::noObserver());
+    kt57::writeModeFile(directory.c_str(), files, first.run, first.shell, first.link, kt57::noObserver());
     Reading second;
     read(second);
     KT57_FUZZ_CHECK(second.run.runMode == kt57::RunMode{mode});

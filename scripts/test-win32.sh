@@ -171,6 +171,10 @@ check "it needs no DLL beyond Windows' own (static C++ runtime, FTD2XX.dll loade
 check "it raises the timer resolution while it runs, and gives it back" \
   equals "$(x86_64-w64-mingw32-objdump -p "$bin/kt57d.exe" | grep -oE 'time(Begin|End)Period' | sort -u | tr '\n' ' ')" \
   "timeBeginPeriod timeEndPeriod "
+# The mode file's replacement survives power loss: flushed, then moved with MOVEFILE_WRITE_THROUGH.
+check "it imports FlushFileBuffers and MoveFileExA from KERNEL32.DLL for the mode file" \
+  equals "$(x86_64-w64-mingw32-objdump -p "$bin/kt57d.exe" | awk '/DLL Name:/ { dll = toupper($3) } dll == "KERNEL32.DLL" && ($NF == "FlushFileBuffers" || $NF == "MoveFileExA") { print $NF }' | sort | tr '\n' ' ')" \
+  "FlushFileBuffers MoveFileExA "
 # Menu 101: pop-up "ﾒﾆｭｰ" with item 40001 "ﾌﾟﾛｸﾞﾗﾑ終了", stored by the resource compiler as UTF-16.
 x86_64-w64-mingw32-objcopy -O binary --only-section=.rsrc "$bin/kt57d.exe" "$work/resources.bin"
 menu_found=$(python3 - "$work/resources.bin" <<'EOF'

@@ -63,20 +63,18 @@ void loadProgramBytes(ProgramStore& store, const char* bytes, size_t size) {
     resolve(store);
 }
 
-void loadProgram(ProgramStore& store, const char* directory) {
+void loadProgram(ProgramStore& store, const char* directory, FileService& files) {
     store = ProgramStore{};
     char path[4096];
     if (!programPath(directory, path)) {
         return;
     }
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        return;
-    }
     // Only the first bytes can matter (see maxProgramFileBytes); a fixed buffer holds them.
     char bytes[maxProgramFileBytes];
-    const size_t size = std::fread(bytes, 1, sizeof bytes, file);
-    std::fclose(file);
+    size_t size = 0;
+    if (!files.readStart(path, bytes, sizeof bytes, size)) {
+        return;
+    }
     loadProgramBytes(store, bytes, size);
 }
 

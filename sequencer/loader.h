@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "sequencer/file_service.h"
 #include "sequencer/program_store.h"
 
 namespace kt57 {
@@ -10,7 +11,7 @@ namespace kt57 {
 constexpr const char* programFileName = "KT57Data.txt";
 
 // Reads <directory>/KT57Data.txt into a zeroed store and resolves it. A missing file leaves lineCount 0.
-void loadProgram(ProgramStore& store, const char* directory);
+void loadProgram(ProgramStore& store, const char* directory, FileService& files);
 
 // The same, from the file's bytes already in memory (text-mode rules applied here).
 void loadProgramBytes(ProgramStore& store, const char* bytes, size_t size);

@@ -79,7 +79,7 @@ void destroyed(Application& app) {
 
 void endProgram(Application& app) {
     Sequencer& s = app.sequencer;
-    writeModeFile(app.directory, s.run, app.shell, s.link, *s.observer);
+    writeModeFile(app.directory, *app.files, s.run, app.shell, s.link, *s.observer);
     app.window->destroy();
 }
 
@@ -88,7 +88,7 @@ void endProgram(Application& app) {
 int startUp(Application& app) {
     Sequencer& s = app.sequencer;
     s.link.serialNumber[0] = '\0';
-    readModeFile(app.directory, s.run, s.console, app.shell, s.link);
+    readModeFile(app.directory, *app.files, s.run, s.console, app.shell, s.link);
     composeTitle(app);  // before the first open: a serial number learned from the board never shows
     if (!app.window->create(app.shell.windowTitle)) return 0;
     app.window->showAndUpdate();
@@ -104,7 +104,7 @@ int startUp(Application& app) {
         return 1;
     }
 
-    loadProgram(s.program, app.directory);
+    loadProgram(s.program, app.directory, *app.files);
     if (s.program.lineCount < 1) {
         drawStartUpFailure(s.console, placedNoProgramData);
     } else {

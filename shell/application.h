@@ -6,6 +6,7 @@
 
 #include "device/blocking_wait.h"
 #include "engine/sequencer.h"
+#include "sequencer/file_service.h"
 #include "shell/main_window.h"
 #include "shell/shell_state.h"
 
@@ -14,8 +15,9 @@ namespace kt57 {
 struct Application {
     Sequencer sequencer;
     ShellState shell;
-    MainWindow* window = &noMainWindow();  // platform service
+    MainWindow* window = &noMainWindow();    // platform service
     BlockingWait* wait = &noBlockingWait();  // platform service: start-up's waits
+    FileService* files = &standardFiles();   // platform service: the program and mode files
     const char* directory = ".";   // where KT57Data.txt and KT57Mode.txt live
 };
 

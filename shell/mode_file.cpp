@@ -42,13 +42,11 @@ size_t boundedLength(const char* text, size_t capacity) {
 
 }  // namespace
 
-void readModeFile(const char* directory, RunControl& run, ConsoleState& console, ShellState& shell,
-                  DeviceLink& link) {
-    std::FILE* file = std::fopen(modeFilePath(directory).string().c_str(), "rb");
-    if (file == nullptr) return;
+void readModeFile(const char* directory, FileService& files, RunControl& run, ConsoleState& console,
+                  ShellState& shell, DeviceLink& link) {
     char bytes[modeFileBytes];
-    const size_t size = std::fread(bytes, 1, sizeof bytes, file);
-    std::fclose(file);
+    size_t size = 0;
+    if (!files.readStart(modeFilePath(directory).string().c_str(), bytes, sizeof bytes, size)) return;
 
     TextModeReader reader{bytes, size, 0};
     char line[maxPieceCharacters + 1];
@@ -64,8 +62,8 @@ void readModeFile(const char* directory, RunControl& run, ConsoleState& console,
     }
 }
 
-void writeModeFile(const char* directory, const RunControl& run, const ShellState& shell, const DeviceLink& link,
-                   RunObserver& observer) {
+void writeModeFile(const char* directory, FileService& files, const RunControl& run, const ShellState& shell,
+                   const DeviceLink& link, RunObserver& observer) {
     if (link.linkState != LinkState::Open) return;
 
     char content[128 + sizeof link.serialNumber + 4];
@@ -85,15 +83,15 @@ void writeModeFile(const char* directory, const RunControl& run, const ShellStat
     std::FILE* file = std::fopen(fresh.string().c_str(), "wb");
     if (file == nullptr) return;
     const size_t written = std::fwrite(content, 1, static_cast<size_t>(used), file);
-    const bool flushed = std::fflush(file) == 0;
+    // On the disk before the rename: else a power loss could leave the new name with no bytes.
+    const bool flushed = std::fflush(file) == 0 && files.syncToDisk(file);
     const bool closed = std::fclose(file) == 0;
     std::error_code error;
     if (written != static_cast<size_t>(used) || !flushed || !closed) {
         std::filesystem::remove(fresh, error);
         return;
     }
-    std::filesystem::rename(fresh, target, error);
-    if (error) {
+    if (!files.replace(fresh.string().c_str(), target.string().c_str())) {
         std::filesystem::remove(fresh, error);
         return;
     }

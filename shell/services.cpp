@@ -35,6 +35,7 @@ void installServices(Application& app, const PlatformServices& services) {
     install(s.timer, services.timer);
     install(app.window, services.window);
     install(s.observer, services.observer);
+    install(app.files, services.files);
 }
 
 }  // namespace kt57

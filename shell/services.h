@@ -9,6 +9,7 @@
 #include "device/ft_driver.h"
 #include "engine/run_observer.h"
 #include "engine/window_timer.h"
+#include "sequencer/file_service.h"
 #include "shell/main_window.h"
 
 namespace kt57 {
@@ -24,6 +25,7 @@ struct PlatformServices {
     WindowTimer* timer = nullptr;
     MainWindow* window = nullptr;
     RunObserver* observer = nullptr;
+    FileService* files = nullptr;  // the program and mode files
 };
 
 void installServices(Application& app, const PlatformServices& services);

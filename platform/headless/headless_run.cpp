@@ -20,6 +20,7 @@ HeadlessRun::HeadlessRun(const HeadlessOptions& options)
     services_.modifiers = &modifiers_;
     services_.timer = &timer_;
     services_.window = &window_;
+    services_.files = &files_;
     installServices(app_, services_);
     app_.directory = directory_.c_str();
 }

@@ -8,6 +8,7 @@
 //   TextSurface          TextCanvas (the screen kept as text)
 //   ModifierKeys         HeldModifiers (held for the duration of a scripted click)
 //   FtDriver             VirtualBoard (latency 1 ms, serial number VB000001)
+//   FileService          PosixFiles (a FIFO or device in place of a file counts as no file)
 //
 // Use:
 //   HeadlessRun run({.directory = dir});
@@ -34,6 +35,7 @@
 #include "platform/headless/headless_window.h"
 #include "platform/headless/held_modifiers.h"
 #include "platform/headless/virtual_clock.h"
+#include "platform/posix/posix_files.h"
 #include "shell/application.h"
 #include "shell/services.h"
 
@@ -96,6 +98,7 @@ private:
     VirtualBoard board_;
     TextCanvas canvas_;
     HeldModifiers modifiers_;
+    PosixFiles files_;
     Application app_;
     HeadlessWindow window_;
     PlatformServices services_;

@@ -22,6 +22,7 @@ DesktopShell::DesktopShell(FtDriver& driver, BlockingWait& wait, const char* dir
     services.modifiers = &modifiers_;
     services.timer = &timer_;
     services.window = window_.get();
+    services.files = &files_;
     installServices(app_, services);
     app_.directory = directory;
 }

@@ -8,6 +8,7 @@
 #include "device/ft_driver.h"
 #include "platform/qt/desktop_window.h"
 #include "platform/qt/image_text_surface.h"
+#include "platform/posix/posix_files.h"
 #include "platform/qt/qt_services.h"
 #include "shell/application.h"
 #include "tools/kt57-ctl/control_protocol.h"
@@ -37,6 +38,7 @@ private:
     QtModifierKeys modifiers_;
     QtWindowTimer timer_;
     PresentingWait startUpWait_;
+    PosixFiles files_;
     std::unique_ptr<DesktopWindow> window_;
 };
 

@@ -42,6 +42,7 @@ int startUp(Win32Shell& shell) {
     services.modifiers = &shell.modifiers;
     services.timer = &shell.timer;
     services.window = &shell.window;
+    services.files = &shell.files;
     installServices(app, services);
     app.directory = ".";  // the working directory holds KT57Data.txt and KT57Mode.txt
     return kt57::startUp(app);

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_services.h"
 
+#include <io.h>
+
 namespace kt57 {
 namespace {
 
@@ -22,5 +24,14 @@ void SleepWait::waitMilliseconds(int milliseconds) {
 bool AsyncModifierKeys::controlHeld() { return keyHeld(VK_CONTROL); }
 
 bool AsyncModifierKeys::shiftHeld() { return keyHeld(VK_SHIFT); }
+
+bool Win32Files::syncToDisk(std::FILE* file) {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
+}
+
+bool Win32Files::replace(const char* fresh, const char* target) {
+    return MoveFileExA(fresh, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
 
 }  // namespace kt57

@@ -1,5 +1,5 @@
-// The small Windows services of the core: timer 1 of the main window, blocking waits and the
-// Ctrl and Shift state at the moment a click is handled.
+// The small Windows services of the core: timer 1 of the main window, blocking waits, the
+// Ctrl and Shift state at the moment a click is handled, and the mode file's replacement.
 #pragma once
 #include <windows.h>
 
@@ -7,6 +7,7 @@
 #include "device/blocking_wait.h"
 #include "platform/win32/win32_main_window.h"
 #include "engine/window_timer.h"
+#include "sequencer/file_service.h"
 
 namespace kt57 {
 
@@ -31,6 +32,15 @@ class AsyncModifierKeys : public ModifierKeys {
 public:
     bool controlHeld() override;
     bool shiftHeld() override;
+};
+
+// Reading stays standard: a name in a folder cannot be a pipe or a device on Windows. Replacing
+// flushes with FlushFileBuffers and renames with MOVEFILE_WRITE_THROUGH, which returns only once
+// the rename is on the disk.
+class Win32Files : public StandardFiles {
+public:
+    bool syncToDisk(std::FILE* file) override;
+    bool replace(const char* fresh, const char* target) override;
 };
 
 }  // namespace kt57

@@ -27,6 +27,7 @@ struct Win32Shell {
     Win32WindowTimer timer;
     SleepWait wait;
     AsyncModifierKeys modifiers;
+    Win32Files files;
     Application app;
 };
 

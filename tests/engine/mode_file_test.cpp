@@ -1,7 +1,10 @@
 // KT57Mode.txt: what start-up takes from it, and what the end-program command writes back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "shell/mode_file.h"
 #include "tests/engine/headless_fixture.h"
@@ -18,7 +21,10 @@ struct ReadCase {
     const char* writtenBack;  // with linkState 1 and the serial number as read
 };
 
-class ModeFileRead : public HeadlessTest, public ::testing::WithParamInterface<ReadCase> {};
+class ModeFileRead : public HeadlessTest, public ::testing::WithParamInterface<ReadCase> {
+protected:
+    StandardFiles files;
+};
 
 TEST_P(ModeFileRead, SetsTheRecordsAndWritesTheSameModeBack) {
     const ReadCase& c = GetParam();
@@ -27,7 +33,7 @@ TEST_P(ModeFileRead, SetsTheRecordsAndWritesTheSameModeBack) {
     ConsoleState console;
     ShellState shell;
     DeviceLink link;
-    readModeFile(directory.string().c_str(), run, console, shell, link);
+    readModeFile(directory.string().c_str(), files, run, console, shell, link);
     EXPECT_EQ(run.runMode, RunMode{c.runMode});
     EXPECT_EQ(run.savedMode, RunMode{c.runMode});
     EXPECT_EQ(console.detailView, c.detailView);
@@ -35,7 +41,7 @@ TEST_P(ModeFileRead, SetsTheRecordsAndWritesTheSameModeBack) {
     EXPECT_STREQ(link.serialNumber, c.serial);
 
     link.linkState = LinkState::Open;
-    writeModeFile(directory.string().c_str(), run, shell, link, noObserver());
+    writeModeFile(directory.string().c_str(), files, run, shell, link, noObserver());
     EXPECT_EQ(readFile("KT57Mode.txt"), c.writtenBack);
 }
 
@@ -62,6 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ModeFileWrite : public HeadlessTest {
 protected:
+    StandardFiles files;
     VirtualClock clock;
     RunControl run;
     ShellState shell;
@@ -72,7 +79,7 @@ TEST_F(ModeFileWrite, NothingIsWrittenWhileTheBoardIsNotOpen) {
     writeMode("MD\nAB123456\n");
     for (LinkState state : {LinkState::Closed, LinkState::NoBoard}) {
         link.linkState = state;
-        writeModeFile(directory.string().c_str(), run, shell, link, noObserver());
+        writeModeFile(directory.string().c_str(), files, run, shell, link, noObserver());
         EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nAB123456\n");
     }
 }
@@ -81,7 +88,7 @@ TEST_F(ModeFileWrite, ASerialNumberLearnedFromTheBoardIsWrittenWhole) {
     RecordingObserver observer(clock);
     link.linkState = LinkState::Open;
     std::snprintf(link.serialNumber, sizeof link.serialNumber, "FT9Z12ABCDE");
-    writeModeFile(directory.string().c_str(), run, shell, link, observer);
+    writeModeFile(directory.string().c_str(), files, run, shell, link, observer);
     EXPECT_EQ(readFile("KT57Mode.txt"), "A\nFT9Z12ABCDE\n");
     EXPECT_EQ(observer.modeFiles, std::vector<std::string>{"A\nFT9Z12ABCDE\n"});
 }
@@ -91,7 +98,7 @@ TEST_F(ModeFileWrite, AFailedWriteLeavesTheOldFileWholeAndReportsNothing) {
     std::filesystem::create_directory(directory / "KT57Mode.txt.new");  // the new file cannot be created
     RecordingObserver observer(clock);
     link.linkState = LinkState::Open;
-    writeModeFile(directory.string().c_str(), run, shell, link, observer);
+    writeModeFile(directory.string().c_str(), files, run, shell, link, observer);
     EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nAB123456\n");
     EXPECT_TRUE(observer.modeFiles.empty());
 }
@@ -100,9 +107,59 @@ TEST_F(ModeFileWrite, ReplacesAnOldLongerFileWithoutLeftovers) {
     writeMode("MD\nAB123456 and a long comment that must not survive\n");
     link.linkState = LinkState::Open;
     run.savedMode = RunMode::Manual;
-    writeModeFile(directory.string().c_str(), run, shell, link, noObserver());
+    writeModeFile(directory.string().c_str(), files, run, shell, link, noObserver());
     EXPECT_EQ(readFile("KT57Mode.txt"), "M\n\n");
     EXPECT_FALSE(std::filesystem::exists(directory / "KT57Mode.txt.new"));
+}
+
+// The core's half of a replacement that survives power loss: the new file, whole, goes to the disk
+// before it replaces the old one; a step that fails keeps the old file and leaves no new one.
+class RecordingFiles : public StandardFiles {
+public:
+    bool syncToDisk(std::FILE* file) override {
+        calls.push_back("sync after " + std::to_string(std::ftell(file)) + " bytes");
+        return syncWorks && StandardFiles::syncToDisk(file);
+    }
+    bool replace(const char* fresh, const char* target) override {
+        calls.push_back("replace " + std::filesystem::path(fresh).filename().string() + " " +
+                        std::filesystem::path(target).filename().string());
+        return replaceWorks && StandardFiles::replace(fresh, target);
+    }
+    std::vector<std::string> calls;
+    bool syncWorks = true;
+    bool replaceWorks = true;
+};
+
+TEST_F(ModeFileWrite, TheNewFileReachesTheDiskBeforeItReplacesTheOld) {
+    struct Case {
+        bool syncWorks;
+        bool replaceWorks;
+        std::vector<std::string> calls;
+        const char* content;  // KT57Mode.txt afterwards
+    };
+    const std::string sync = "sync after 11 bytes";  // "M\nAB123456\n", all of it
+    const std::string replace = "replace KT57Mode.txt.new KT57Mode.txt";
+    const Case cases[] = {
+        {true, true, {sync, replace}, "M\nAB123456\n"},
+        {false, true, {sync}, "A\nOLD00001\n"},
+        {true, false, {sync, replace}, "A\nOLD00001\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "sync works " << c.syncWorks << ", replace works " << c.replaceWorks);
+        writeMode("A\nOLD00001\n");
+        RecordingFiles recording;
+        recording.syncWorks = c.syncWorks;
+        recording.replaceWorks = c.replaceWorks;
+        RecordingObserver observer(clock);
+        link.linkState = LinkState::Open;
+        run.savedMode = RunMode::Manual;
+        std::snprintf(link.serialNumber, sizeof link.serialNumber, "AB123456");
+        writeModeFile(directory.string().c_str(), recording, run, shell, link, observer);
+        EXPECT_EQ(recording.calls, c.calls);
+        EXPECT_EQ(readFile("KT57Mode.txt"), c.content);
+        EXPECT_FALSE(std::filesystem::exists(directory / "KT57Mode.txt.new"));
+        EXPECT_EQ(observer.modeFiles.size(), c.syncWorks && c.replaceWorks ? 1u : 0u);
+    }
 }
 
 // Through the window: only the menu command writes, and only while the board is open.

@@ -1,6 +1,12 @@
 // Start-up and the window's own messages: the open attempts and waits, the two start-up
 // failures, the starting run state of each mode, the title and the repaint.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 #include "console/screen_texts.h"
 #include "tests/engine/headless_fixture.h"
@@ -44,6 +50,32 @@ TEST_F(StartUp, WithoutAProgramOpensAndReleasesTheBoardAndStartsNoTimer) {
     EXPECT_FALSE(run->timer().armed());
     EXPECT_EQ(run->canvas().bandText(10), " " + visible(noProgramDataText, noProgramDataLength));
     EXPECT_TRUE(run->canvas().cellIsRed(10, 2));
+}
+
+// FIFOs in place of both files: opening one to read would wait for a writer. Start-up must go on
+// as without the files, at once.
+TEST_F(StartUp, FifosInPlaceOfTheFilesCountAsNoFiles) {
+    const std::string program = (directory / "KT57Data.txt").string();
+    const std::string mode = (directory / "KT57Mode.txt").string();
+    ASSERT_EQ(mkfifo(program.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(mode.c_str(), 0600), 0);
+    makeRun();
+    std::future<int> started = std::async(std::launch::async, [this] { return run->start(); });
+    if (started.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+        ADD_FAILURE() << "start-up waits on a FIFO";
+        // Opening the write end lets a blocked reader through, so the test can end.
+        while (started.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+            for (const std::string& fifo : {program, mode}) {
+                const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+                if (writer >= 0) close(writer);
+            }
+        }
+    }
+    EXPECT_EQ(started.get(), 1);
+    EXPECT_EQ(lineCount(), 0);
+    EXPECT_EQ(control().runMode, RunMode::Automatic);
+    EXPECT_EQ(run->window().title(), std::string("KT57D") + std::string(19, ' '));  // no serial number read
+    EXPECT_EQ(run->canvas().bandText(10), " " + visible(noProgramDataText, noProgramDataLength));
 }
 
 TEST_F(StartUp, FailedWindowCreationEndsBeforeTouchingTheBoard) {

@@ -2,7 +2,10 @@
 // window system delivers reaches the application as the Windows messages would, and the
 // application's drawing reaches the screen.
 #define QTEST_QPA_MOUSE_HANDLING  // clicks take the window system's road, double-click detection included
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QExposeEvent>
@@ -10,8 +13,11 @@
 #include <QMenuBar>
 #include <QTest>
 #include <QWindow>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "console/cp932.h"
 #include "console/screen_texts.h"
@@ -117,6 +123,40 @@ TEST_F(DesktopShellTest, WithoutABoardTheRedTextStaysAndNoTimerRuns) {
     EXPECT_EQ(shell_->window().requestedOuterSize(), QSize(480, 300));
     QCoreApplication::processEvents();
     EXPECT_TRUE(showsText(screen(), font(), 10, 10, noConnectionText, noConnectionLength, 4));
+}
+
+// kt57d given FIFOs for its files starts as without them: opening one to read would wait for a
+// writer that never comes.
+TEST_F(DesktopShellTest, FifosInPlaceOfTheFilesStartAsWithoutThem) {
+    const std::string fifos[] = {(folder_.path() / "KT57Data.txt").string(), (folder_.path() / "KT57Mode.txt").string()};
+    for (const std::string& fifo : fifos) ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> started{false};
+    std::atomic<bool> blocked{false};
+    // Past the deadline the write ends are opened, so a start-up blocked on a FIFO gets through
+    // and the test fails instead of hanging.
+    std::thread watchdog([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!started) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                blocked = true;
+                for (const std::string& fifo : fifos) {
+                    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+                    if (writer >= 0) close(writer);
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    directory_ = folder_.path().string();
+    shell_ = std::make_unique<DesktopShell>(board_, wait_, directory_.c_str());
+    const int result = shell_->startUp();
+    started = true;
+    watchdog.join();
+    EXPECT_FALSE(blocked) << "start-up waited on a FIFO";
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(lineCount(), 0);
+    EXPECT_EQ(run().runMode, RunMode::Automatic);
+    EXPECT_TRUE(showsText(screen(), font(), 10, 10, noProgramDataText, noProgramDataLength, 4));
 }
 
 TEST_F(DesktopShellTest, TypedCharactersReachTheControlsAsTheirCodes) {

@@ -12,8 +12,11 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "platform/posix/posix_files.h"
 #include "shell/mode_file.h"
 #include "tests/reliability/scratch_directory.h"
 
@@ -46,7 +49,8 @@ Saved savedState(char mode, int detail, const char* serial) {
 }
 
 void write(const std::string& directory, const Saved& saved) {
-    writeModeFile(directory.c_str(), saved.run, saved.shell, saved.link, noObserver());
+    PosixFiles files;
+    writeModeFile(directory.c_str(), files, saved.run, saved.shell, saved.link, noObserver());
 }
 
 // Runs body in a child process and returns its wait status.
@@ -73,6 +77,7 @@ protected:
     std::string temporary() const { return target() + ".new"; }
 
     ScratchDirectory folder;
+    PosixFiles files;
     Saved fresh = savedState('M', 1, "AB123456");
 };
 
@@ -171,9 +176,42 @@ TEST_F(ModeFileSafety, AProcessKilledAtAnyMomentLeavesOneWholeFile) {
     ConsoleState console;
     ShellState shell;
     DeviceLink link;
-    readModeFile(folder.path().c_str(), run, console, shell, link);
+    readModeFile(folder.path().c_str(), files, run, console, shell, link);
     EXPECT_TRUE(run.runMode == RunMode::Manual || run.runMode == RunMode::Automatic);
     EXPECT_EQ(std::string(link.serialNumber), run.runMode == RunMode::Manual ? "AB123456" : "VB000001");
+}
+
+// What reaches the disk, in order, as the kernel sees it: kt57-run's end-program command writes the
+// mode file through the POSIX file service under strace, which names each descriptor's file (-y).
+TEST_F(ModeFileSafety, TheNewFileIsSyncedBeforeTheRenameAndTheFolderAfterIt) {
+    if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace missing or not allowed";
+    std::filesystem::remove(target());  // else its serial number names a board that is not there
+    writeText(folder.file("KT57Data.txt"), "W0000001\nSLP 10\n");
+    writeText(folder.file("events.txt"), "1025 menu 40001\n");
+    const std::string trace = folder.file("strace.txt");
+    const std::string command = "timeout 60 strace -f -y -e trace=fsync,fdatasync,rename,renameat,renameat2 -o '" +
+                                trace + "' '" KT57_RUN_PROGRAM "' --events '" + folder.file("events.txt") + "' '" +
+                                folder.path() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(readText(target()), "A\nVB000001\n");
+
+    const std::string canonical = std::filesystem::canonical(folder.path()).string();
+    std::vector<std::string> calls;
+    std::istringstream lines(readText(trace));
+    for (std::string line; std::getline(lines, line);) calls.push_back(line);
+    auto first = [&](size_t from, const std::string& call, const std::string& argument) {
+        for (size_t i = from; i < calls.size(); ++i) {
+            if (calls[i].find(call) != std::string::npos && calls[i].find(argument) != std::string::npos) return i;
+        }
+        return calls.size();
+    };
+    const size_t fileSynced = first(0, "sync(", "<" + canonical + "/KT57Mode.txt.new>");
+    const size_t renamed = first(0, "rename", "KT57Mode.txt.new\", \"" + folder.path() + "/KT57Mode.txt\"");
+    const size_t folderSynced = first(renamed, "sync(", "<" + canonical + ">");
+    const std::string all = readText(trace);
+    ASSERT_LT(renamed, calls.size()) << all;
+    EXPECT_LT(fileSynced, renamed) << all;
+    EXPECT_LT(folderSynced, calls.size()) << all;
 }
 
 TEST_F(ModeFileSafety, UnreadableModeFilesKeepTheDefaults) {
@@ -184,7 +222,7 @@ TEST_F(ModeFileSafety, UnreadableModeFilesKeepTheDefaults) {
     ConsoleState console;
     ShellState shell;
     DeviceLink link;
-    readModeFile(folder.path().c_str(), run, console, shell, link);
+    readModeFile(folder.path().c_str(), files, run, console, shell, link);
     EXPECT_EQ(run.runMode, RunMode::Automatic);
     EXPECT_EQ(console.detailView, 0);
     EXPECT_EQ(link.serialNumber[0], '\0');
@@ -198,7 +236,7 @@ TEST_F(ModeFileSafety, UnreadableModeFilesKeepTheDefaults) {
         ConsoleState childConsole;
         ShellState childShell;
         DeviceLink childLink;
-        readModeFile(folder.path().c_str(), childRun, childConsole, childShell, childLink);
+        readModeFile(folder.path().c_str(), files, childRun, childConsole, childShell, childLink);
         _exit(childRun.runMode == RunMode::Automatic && childConsole.detailView == 0 && childLink.serialNumber[0] == '\0' ? 0 : 1);
     });
     ASSERT_TRUE(WIFEXITED(status));

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -39,7 +40,8 @@ struct Outcome {
     std::string errors;
 };
 
-Outcome runTool(const std::string& program, const std::vector<std::string>& arguments, const ScratchDirectory& scratch) {
+Outcome runTool(const std::string& program, const std::vector<std::string>& arguments, const ScratchDirectory& scratch,
+                unsigned seconds = timeLimitSeconds) {
     const std::string out = scratch.file("stdout.txt");
     const std::string err = scratch.file("stderr.txt");
     const pid_t child = fork();
@@ -51,7 +53,7 @@ Outcome runTool(const std::string& program, const std::vector<std::string>& argu
         dup2(nothing, 0);
         dup2(outFile, 1);
         dup2(errFile, 2);
-        alarm(timeLimitSeconds);  // survives exec: a tool that hangs is killed by SIGALRM
+        alarm(seconds);  // survives exec: a tool that hangs is killed by SIGALRM
 #ifndef KT57_SANITIZED
         const rlimit memory{memoryLimit, memoryLimit};
         setrlimit(RLIMIT_AS, &memory);
@@ -150,6 +152,52 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"EmptySerial", run, {"--board-serial", "", "@/run"}},
                       BadInput{"UnknownOption", run, {"--bogus", "@/run"}},
                       BadInput{"TwoDirectories", run, {"@/run", "@/run"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A FIFO (or device) in place of an input file: opening it to read would wait for a writer that
+// never comes. Each tool must refuse it at once, naming it, with its usual error status.
+struct FifoInput {
+    const char* name;
+    std::string program;
+    std::vector<std::string> arguments;  // "@" stands for the scratch folder
+    std::string fifo;                    // the FIFO, in the scratch folder
+};
+
+void PrintTo(const FifoInput& input, std::ostream* out) { *out << input.name; }
+
+class ToolFifoInput : public ::testing::TestWithParam<FifoInput> {
+protected:
+    void SetUp() override {
+        for (const char* folder : {"program", "mode"}) std::filesystem::create_directory(scratch.file(folder));
+        writeText(scratch.file("mode/KT57Data.txt"), "WR000001\n");
+        ASSERT_EQ(mkfifo(scratch.file(GetParam().fifo).c_str(), 0600), 0);
+    }
+    ScratchDirectory scratch;
+};
+
+TEST_P(ToolFifoInput, IsRefusedWithinTwoSecondsByName) {
+    std::vector<std::string> arguments;
+    for (const std::string& argument : GetParam().arguments) {
+        arguments.push_back(argument[0] == '@' ? scratch.path() + argument.substr(1) : argument);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome outcome = runTool(GetParam().program, arguments, scratch, 3);
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(outcome.exited) << "killed by signal " << outcome.status << ": it waited on the FIFO";
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_NE(outcome.errors.find(scratch.file(GetParam().fifo)), std::string::npos) << outcome.errors;
+    EXPECT_NE(outcome.errors.find("not a regular file (a FIFO)"), std::string::npos) << outcome.errors;
+    EXPECT_EQ(outcome.errors.find('\n'), outcome.errors.size() - 1) << "not one line: " << outcome.errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tools, ToolFifoInput,
+    ::testing::Values(FifoInput{"CheckProgram", check, {"@/fifo"}, "fifo"},
+                      FifoInput{"CheckDumpProgram", check, {"--dump", "@/fifo"}, "fifo"},
+                      FifoInput{"RunProgram", run, {"@/program"}, "program/KT57Data.txt"},
+                      FifoInput{"RunModeFile", run, {"@/mode"}, "mode/KT57Mode.txt"},
+                      FifoInput{"RunEventsFile", run, {"--events", "@/fifo", "@/mode"}, "fifo"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(

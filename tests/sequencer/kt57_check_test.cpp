@@ -5,8 +5,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tools/kt57-check/program_check.h"
 
@@ -34,10 +38,12 @@ protected:
         return path.string();
     }
 
-    // Runs the tool in the test's directory; stdout is kept, stderr goes to a file.
-    ToolResult run(const std::string& arguments) {
+    // Runs the tool in the test's directory; stdout is kept, stderr goes to a file (or to stdout,
+    // as an editor running it sees both).
+    ToolResult run(const std::string& arguments, bool mergeErrors = false) {
+        const std::string errorsTo = mergeErrors ? "&1" : "'" + (directory / "stderr").string() + "'";
         const std::string command = "cd '" + directory.string() + "' && '" KT57_CHECK_PATH "' " + arguments +
-                                    " 2>'" + (directory / "stderr").string() + "'";
+                                    " 2>" + errorsTo;
         ToolResult result{-1, {}};
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr) return result;
@@ -81,25 +87,44 @@ TEST_F(CheckTool, ReportsEachKindOfSurprise) {
     write(source);
     const ToolResult result = run("");
     EXPECT_EQ(result.status, 1);
+    // LINE counts the file's lines, so the 130-character line 14 (program lines 14 and 15) moves
+    // later findings up by one; COLUMN points at what the finding is about.
     EXPECT_EQ(result.out,
-              "line 2: 'jmp 010' is sent to the board as a device command: mnemonics are upper case (JMP)\n"
-              "line 3: 'JMP010' is sent to the board as a device command: JMP needs a blank after it\n"
-              "line 4: 'JPM 010' is sent to the board as a device command: JPM is no mnemonic (JMP?)\n"
-              "line 5: 'JMP 000' names label 0, which is no label: the jump ends the program\n"
-              "line 6: 'JMP' has no label: the jump ends the program\n"
-              "line 7: 'JMP 777': no line has label 777: the jump ends the program\n"
-              "line 8: 'JMP 020' jumps to its own line: the jump ends the program\n"
-              "line 9: label 10 is also on line 1, where every jump to it goes\n"
-              "line 10: 'AND 00ff00': operand '00ff00' is not six upper-case hexadecimal digits: the instruction does nothing\n"
-              "line 11: device command 'W01' has 3 of 8 characters: the board gets blanks for the rest\n"
-              "line 12: '@' at column 3 of 'W00@0000' is sent as it is: only an '@' at column 2 sends the outputs\n"
-              "line 13: text is cut at column 11: 'comment' is ignored\n"
-              "line 14: the line has 130 characters; lines over 98 are read in pieces of 99, here program lines 14 to 15\n"
-              "line 16: SLP time 'abc' cannot be read: the line does not sleep\n"
-              "line 17: SLP reads the time '1,5' only as far as '1'\n"
-              "line 18: ' JMP 010' is indented by more than 4 blanks or tabs: the line counts as blank and does nothing\n"
-              "line 257: 3 program line(s) from here on are ignored: only the first 256 are read\n");
+              "KT57Data.txt:2:1: warning: 'jmp 010' is sent to the board as a device command: mnemonics are upper case (JMP)\n"
+              "KT57Data.txt:3:4: warning: 'JMP010' is sent to the board as a device command: JMP needs a blank after it\n"
+              "KT57Data.txt:4:1: warning: 'JPM 010' is sent to the board as a device command: JPM is no mnemonic (JMP?)\n"
+              "KT57Data.txt:5:5: error: 'JMP 000' names label 0, which is no label: the jump ends the program\n"
+              "KT57Data.txt:6:4: error: 'JMP' has no label: the jump ends the program\n"
+              "KT57Data.txt:7:5: error: 'JMP 777': no line has label 777: the jump ends the program\n"
+              "KT57Data.txt:8:9: error: 'JMP 020' jumps to its own line: the jump ends the program\n"
+              "KT57Data.txt:9:1: warning: label 10 is also on line 1, where every jump to it goes\n"
+              "KT57Data.txt:10:5: error: 'AND 00ff00': operand '00ff00' is not six upper-case hexadecimal digits: the instruction does nothing\n"
+              "KT57Data.txt:11:1: warning: device command 'W01' has 3 of 8 characters: the board gets blanks for the rest\n"
+              "KT57Data.txt:12:4: warning: '@' at column 3 of 'W00@0000' is sent as it is: only an '@' at column 2 sends the outputs\n"
+              "KT57Data.txt:13:12: warning: text is cut at column 11: 'comment' is ignored\n"
+              "KT57Data.txt:14:100: warning: the line has 130 characters; lines over 98 are read in pieces of 99, here program lines 14 to 15\n"
+              "KT57Data.txt:15:5: error: SLP time 'abc' cannot be read: the line does not sleep\n"
+              "KT57Data.txt:16:6: warning: SLP reads the time '1,5' only as far as '1'\n"
+              "KT57Data.txt:17:6: warning: ' JMP 010' is indented by more than 4 blanks or tabs: the line counts as blank and does nothing\n"
+              "KT57Data.txt:256:1: error: 3 program line(s) from here on are ignored: only the first 256 are read\n");
     EXPECT_NE(errors().find("17 finding(s)"), std::string::npos);
+}
+
+TEST_F(CheckTool, FindingsTakeTheCompilersFormAndTheSummaryComesLast) {
+    std::filesystem::create_directory(directory / "sub");
+    write("jmp 010\nAND 00ff00\nSLP 1,5\n", "sub/prog.txt");
+    const ToolResult result = run("sub/prog.txt", true);
+    EXPECT_EQ(result.status, 1);
+    std::istringstream lines(result.out);
+    std::vector<std::string> all;
+    for (std::string line; std::getline(lines, line);) all.push_back(line);
+    ASSERT_EQ(all.size(), 4u) << result.out;
+    const std::regex finding("^[^:]+:[0-9]+:[0-9]+: (warning|error): .+");
+    for (size_t i = 0; i + 1 < all.size(); ++i) EXPECT_TRUE(std::regex_match(all[i], finding)) << all[i];
+    EXPECT_EQ(all[0].rfind("sub/prog.txt:1:1: warning: ", 0), 0u) << all[0];
+    EXPECT_EQ(all[1].rfind("sub/prog.txt:2:5: error: ", 0), 0u) << all[1];
+    EXPECT_EQ(all[2].rfind("sub/prog.txt:3:6: warning: ", 0), 0u) << all[2];
+    EXPECT_EQ(all[3], "sub/prog.txt: 3 finding(s)");
 }
 
 TEST_F(CheckTool, TheExampleProgramIsClean) {
@@ -171,6 +196,38 @@ TEST(CheckProgram, EdgesOfTheLimits) {
         ASSERT_EQ(findings.size(), 1u);
         EXPECT_EQ(findings[0].line, c.line);
         EXPECT_NE(findings[0].message.find(c.fragment), std::string::npos) << findings[0].message;
+    }
+}
+
+// Where each finding points: the file's line, counted by LF alone, and the byte in it.
+TEST(CheckProgram, FindingsPointAtTheirByteInTheFile) {
+    struct Case {
+        std::string source;
+        const char* fragment;  // picks the finding
+        int fileLine;
+        int column;
+        Severity severity;
+    };
+    const Case cases[] = {
+        {"NOP\r\nJMP 777\r\n", "label 777", 2, 5, Severity::Error},
+        {"\tJMP 777\n", "label 777", 1, 6, Severity::Error},  // a tab is one column
+        {"JMP\n", "no label", 1, 4, Severity::Error},          // past the text: where it stops
+        {std::string(99, 'A') + "AND 00ff00\n", "operand", 1, 104, Severity::Error},  // in a line's second piece
+        {std::string(99, 'A') + "AND 00ff00\n", "pieces of 99", 1, 100, Severity::Warning},
+        {std::string(120, 'A') + "\n010 NOP\n010 NOP\n", "also on line 2", 3, 1, Severity::Warning},
+        {"SLP 2.5x\n", "only as far as", 1, 8, Severity::Warning},
+        {"W00000012345 / x\n", "cut at column 11", 1, 12, Severity::Warning},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source.substr(0, 40));
+        const std::vector<Finding> findings = checkProgram(c.source.data(), c.source.size());
+        const auto found = std::find_if(findings.begin(), findings.end(), [&](const Finding& finding) {
+            return finding.message.find(c.fragment) != std::string::npos;
+        });
+        ASSERT_NE(found, findings.end()) << c.fragment;
+        EXPECT_EQ(found->fileLine, c.fileLine);
+        EXPECT_EQ(found->column, c.column);
+        EXPECT_EQ(found->severity, c.severity);
     }
 }
 

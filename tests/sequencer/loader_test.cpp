@@ -229,7 +229,8 @@ protected:
     ProgramStore load() {
         ProgramStore store;
         std::memset(&store, 0x5A, sizeof store);  // loadProgram must start from zero itself
-        loadProgram(store, directory.string().c_str());
+        StandardFiles files;
+        loadProgram(store, directory.string().c_str(), files);
         return store;
     }
     std::filesystem::path directory;

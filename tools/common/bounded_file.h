@@ -9,10 +9,15 @@ namespace kt57 {
 // /dev/zero) is refused instead of being read into memory to the end.
 constexpr size_t maxToolInputBytes = size_t{16} << 20;
 
-enum class FileReadResult { Read, CannotOpen, TooLarge, ReadFailed };
+enum class FileReadResult { Read, CannotOpen, NotRegular, TooLarge, ReadFailed };
 
-// Reads the file whole into bytes with stdio, so a folder or a failing device gives a result, not
-// an exception. On failure, error holds the reason (strerror text, or empty for TooLarge).
+// Reads the regular file whole into bytes. A FIFO, a device or a folder is refused at once, never
+// waited on. On failure, error holds the reason (strerror text, "not a regular file (a FIFO)", or
+// empty for TooLarge).
 FileReadResult readBoundedFile(const char* path, std::string& bytes, std::string& error);
+
+// False, with the reason in error, when path names something other than a regular file; a
+// missing path is no such thing. For files a tool leaves to the core to read.
+bool absentOrRegular(const char* path, std::string& error);
 
 }  // namespace kt57

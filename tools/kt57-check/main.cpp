@@ -18,7 +18,8 @@ constexpr int exitUnreadable = 2;
 const char usage[] =
     "usage: kt57-check [--dump] [FILE]\n"
     "  Loads FILE (default KT57Data.txt) as the sequencer does and reports each surprise as\n"
-    "  'line N: ...'. Exit status: 0 no findings, 1 findings, 2 unreadable file or bad usage.\n"
+    "  'FILE:LINE:COLUMN: warning: ...' (or error:). Exit status: 0 no findings, 1 findings,\n"
+    "  2 unreadable file or bad usage.\n"
     "  --dump  print the loaded program store instead of the findings\n";
 
 }  // namespace
@@ -65,9 +66,14 @@ int main(int argc, char** argv) {
     }
 
     const std::vector<kt57::Finding> findings = kt57::checkProgram(bytes.data(), bytes.size());
+    // The form compilers use, so that editors jump to each finding as they do to a compiler's.
     for (const kt57::Finding& finding : findings) {
-        std::printf("line %d: %s\n", finding.line, finding.message.c_str());
+        std::printf("%s:%d:%d: %s: %s\n", path, finding.fileLine, finding.column,
+                    finding.severity == kt57::Severity::Error ? "error" : "warning", finding.message.c_str());
     }
+    // Standard output is buffered in a pipe: flushed now, the summary stays last when an editor
+    // reads both streams as one.
+    std::fflush(stdout);
     if (findings.empty()) {
         std::fprintf(stderr, "%s: no findings\n", path);
         return exitClean;

@@ -21,8 +21,15 @@ namespace {
 struct Piece {
     std::string bytes;  // the characters read, the newline included
     LineLayout layout;
+    int fileLine;    // where the piece starts in the file, both from 1
+    int fileColumn;
     bool split = false;  // part of a physical line read in several pieces
 };
+
+// The piece position of text column `column`, or where the text stopped if it is not that long.
+int textPosition(const Piece& piece, int column) {
+    return std::min(piece.layout.textStart + column, piece.layout.restStart);
+}
 
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -92,8 +99,9 @@ public:
         }
         checkDuplicateLabels();
         if (totalPieces > static_cast<size_t>(maxProgramLines)) {
-            add(maxProgramLines, std::to_string(totalPieces - maxProgramLines) +
-                                     " program line(s) from here on are ignored: only the first 256 are read");
+            add(maxProgramLines, 0, Severity::Error,
+                std::to_string(totalPieces - maxProgramLines) +
+                    " program line(s) from here on are ignored: only the first 256 are read");
         }
         std::stable_sort(findings_.begin(), findings_.end(),
                          [](const Finding& a, const Finding& b) { return a.line < b.line; });
@@ -101,7 +109,16 @@ public:
     }
 
 private:
-    void add(int32_t index, std::string message) { findings_.push_back({static_cast<int>(index) + 1, std::move(message)}); }
+    // position: in the piece of program line index.
+    void add(int32_t index, int position, Severity severity, std::string message) {
+        const Piece& piece = pieces_[static_cast<size_t>(index)];
+        findings_.push_back({static_cast<int>(index) + 1, std::move(message), piece.fileLine,
+                             piece.fileColumn + position, severity});
+    }
+    void warn(int32_t index, int position, std::string message) {
+        add(index, position, Severity::Warning, std::move(message));
+    }
+    const Piece& pieceOf(int32_t index) const { return pieces_[static_cast<size_t>(index)]; }
 
     void checkLine(int32_t i) {
         const ProgramLine& line = store_.lines[i];
@@ -118,8 +135,9 @@ private:
         } else if (line.opcode == Slp) {
             checkSleep(i);
         } else if (line.opcode == Set && isDigit(text[4]) && isDigit(text[5]) && isDigit(text[6]) && isDigit(text[7])) {
-            add(i, "SET reads 3 digits at most: " + shown(text) + " sets the loop counter to " +
-                       std::to_string(readSetCount(line.text)));
+            warn(i, textPosition(pieceOf(i), 7),
+                 "SET reads 3 digits at most: " + shown(text) + " sets the loop counter to " +
+                     std::to_string(readSetCount(line.text)));
         }
         checkCut(i);
     }
@@ -129,10 +147,12 @@ private:
         if (!isBlankOrTab(text[0])) return false;
         const size_t start = text.find_first_not_of(" \t");
         if (start == std::string::npos) return false;
+        const int position = textPosition(pieceOf(i), static_cast<int>(start));
+        const std::string indented = shown(text) + " is indented by more than 4 blanks or tabs: ";
         if (store_.lines[i].opcode == Blank) {
-            add(i, shown(text) + " is indented by more than 4 blanks or tabs: the line counts as blank and does nothing");
+            warn(i, position, indented + "the line counts as blank and does nothing");
         } else {
-            add(i, shown(text) + " is indented by more than 4 blanks or tabs: it is sent to the board as a device command");
+            warn(i, position, indented + "it is sent to the board as a device command");
         }
         return true;
     }
@@ -146,19 +166,21 @@ private:
         std::string wordUpper;
         for (char c : word) wordUpper += upper(c);
         const std::string sent = " is sent to the board as a device command: ";
+        const int position = textPosition(pieceOf(i), 0);
         for (const std::string& stem : stems_) {
             if (wordUpper.compare(0, stem.size(), stem) != 0) continue;
             if (word.compare(0, stem.size(), stem) != 0) {
-                add(i, shown(text) + sent + "mnemonics are upper case (" + stem + ")");
+                warn(i, position, shown(text) + sent + "mnemonics are upper case (" + stem + ")");
             } else {
-                add(i, shown(text) + sent + stem + " needs a blank after it");
+                warn(i, textPosition(pieceOf(i), static_cast<int>(stem.size())),
+                     shown(text) + sent + stem + " needs a blank after it");
             }
             return true;
         }
         if (word.size() == 3) {
             for (const std::string& stem : stems_) {
                 if (isSlipOf(wordUpper, stem)) {
-                    add(i, shown(text) + sent + word + " is no mnemonic (" + stem + "?)");
+                    warn(i, position, shown(text) + sent + word + " is no mnemonic (" + stem + "?)");
                     return true;
                 }
             }
@@ -172,8 +194,9 @@ private:
             int length = 8;
             while (length > 0 && text[static_cast<size_t>(length - 1)] == ' ') --length;
             if (length < 8) {
-                add(i, "device command " + shown(text) + " has " + std::to_string(length) +
-                           " of 8 characters: the board gets blanks for the rest");
+                warn(i, textPosition(pieceOf(i), 0),
+                     "device command " + shown(text) + " has " + std::to_string(length) +
+                         " of 8 characters: the board gets blanks for the rest");
             }
         }
         for (int column = 0; column < textColumns; ++column) {
@@ -184,10 +207,11 @@ private:
             }
             if (byte != '@' || column == 2) continue;
             const std::string where = "'@' at column " + std::to_string(column) + " of " + shown(text);
+            const int position = textPosition(pieceOf(i), column);
             if (column < 8) {
-                add(i, where + " is sent as it is: only an '@' at column 2 sends the outputs");
+                warn(i, position, where + " is sent as it is: only an '@' at column 2 sends the outputs");
             } else {
-                add(i, where + " is not sent: the board gets columns 0 to 7");
+                warn(i, position, where + " is not sent: the board gets columns 0 to 7");
             }
         }
     }
@@ -200,25 +224,28 @@ private:
         while (digits < 3 && isDigit(argument[digits])) label = label * 10 + (argument[digits++] - '0');
         const std::string jump = shown(textOf(line));
         const std::string ends = ": the jump ends the program";
+        const int position = textPosition(pieceOf(i), info.argumentColumn);
         if (digits == 0) {
-            add(i, jump + " has no label" + ends);
+            add(i, position, Severity::Error, jump + " has no label" + ends);
         } else if (label == 0) {
-            add(i, jump + " names label 0, which is no label" + ends);
+            add(i, position, Severity::Error, jump + " names label 0, which is no label" + ends);
         } else if (findLabel(store_, argument) == store_.lineCount) {
-            add(i, jump + ": no line has label " + std::to_string(label) + ends);
+            add(i, position, Severity::Error, jump + ": no line has label " + std::to_string(label) + ends);
         } else if (findLabel(store_, argument) == i) {
-            add(i, jump + " jumps to its own line" + ends);
+            add(i, position, Severity::Error, jump + " jumps to its own line" + ends);
         }
     }
 
     void checkOperand(int32_t i, const OpCodeInfo& info) {
         const ProgramLine& line = store_.lines[i];
         const std::string operand(&line.text[info.argumentColumn], 6);
+        const int position = textPosition(pieceOf(i), info.argumentColumn);
         if (line.operand < 0) {
-            add(i, shown(textOf(line)) + ": operand " + shown(operand) +
-                       " is not six upper-case hexadecimal digits: the instruction does nothing");
+            add(i, position, Severity::Error,
+                shown(textOf(line)) + ": operand " + shown(operand) +
+                    " is not six upper-case hexadecimal digits: the instruction does nothing");
         } else if (line.operand == 0 && (line.opcode == Fst || line.opcode == Fmk || line.opcode == Fch)) {
-            add(i, shown(textOf(line)) + " does nothing: the flag instructions ignore 000000");
+            warn(i, position, shown(textOf(line)) + " does nothing: the flag instructions ignore 000000");
         }
     }
 
@@ -226,18 +253,21 @@ private:
         const ProgramLine& line = store_.lines[i];
         const SleepTime sleep = readSleepTime(line.text);
         const std::string time(&line.text[4], textColumns - 4);
+        const int position = textPosition(pieceOf(i), 4);
         if (!sleep.readable) {
-            add(i, "SLP time " + shown(time) + " cannot be read: the line does not sleep");
+            add(i, position, Severity::Error, "SLP time " + shown(time) + " cannot be read: the line does not sleep");
             return;
         }
         const std::string rest(&line.text[sleep.numberEnd], static_cast<size_t>(textColumns - sleep.numberEnd));
         if (rest.find_first_not_of(' ') != std::string::npos) {
             const std::string read(&line.text[4], static_cast<size_t>(sleep.numberEnd - 4));
-            add(i, "SLP reads the time " + shown(time) + " only as far as " + shown(read));
+            warn(i, textPosition(pieceOf(i), sleep.numberEnd),
+                 "SLP reads the time " + shown(time) + " only as far as " + shown(read));
         } else if (sleep.seconds != sleep.seconds) {
-            add(i, "SLP time " + shown(time) + " is not a number: the line does not sleep");
+            add(i, position, Severity::Error, "SLP time " + shown(time) + " is not a number: the line does not sleep");
         } else if (sleep.ticks == 2147483647) {
-            add(i, "SLP time " + shown(time) + " is longer than the longest sleep, 214748364.7 s, which it sleeps");
+            warn(i, position,
+                 "SLP time " + shown(time) + " is longer than the longest sleep, 214748364.7 s, which it sleeps");
         }
     }
 
@@ -252,7 +282,7 @@ private:
         constexpr size_t longestQuote = 24;
         std::string ignored = shown(std::string_view(piece.bytes).substr(rest, std::min(stop - rest, longestQuote)));
         if (stop - rest > longestQuote) ignored += "...";
-        add(i, "text is cut at column 11: " + ignored + " is ignored");
+        warn(i, static_cast<int>(rest), "text is cut at column 11: " + ignored + " is ignored");
     }
 
     void checkDuplicateLabels() {
@@ -261,8 +291,8 @@ private:
             if (label == 0) continue;
             for (int32_t first = 0; first < i; ++first) {
                 if (store_.lines[first].label == label) {
-                    add(i, "label " + std::to_string(label) + " is also on line " + std::to_string(first + 1) +
-                               ", where every jump to it goes");
+                    warn(i, 0, "label " + std::to_string(label) + " is also on line " +
+                                   std::to_string(pieceOf(first).fileLine) + ", where every jump to it goes");
                     break;
                 }
             }
@@ -283,9 +313,10 @@ private:
             if (last > start) {
                 for (size_t k = start; k <= last; ++k) pieces_[k].split = true;
                 if (pieces_[last].bytes.back() == '\n') --characters;
-                add(static_cast<int32_t>(start), "the line has " + std::to_string(characters) +
-                                                     " characters; lines over 98 are read in pieces of 99, here program lines " +
-                                                     std::to_string(start + 1) + " to " + std::to_string(last + 1));
+                warn(static_cast<int32_t>(start), static_cast<int>(pieces_[start].bytes.size()),
+                     "the line has " + std::to_string(characters) +
+                         " characters; lines over 98 are read in pieces of 99, here program lines " +
+                         std::to_string(start + 1) + " to " + std::to_string(last + 1));
             }
             start = last + 1;
         }
@@ -308,11 +339,24 @@ std::vector<Finding> checkProgram(const char* bytes, size_t size) {
     TextModeReader reader{bytes, size, 0};
     char piece[maxPieceCharacters + 1];
     size_t totalPieces = 0;
-    for (int length; (length = readPiece(reader, piece)) > 0; ++totalPieces) {
+    int fileLine = 1;
+    size_t lineStart = 0;
+    size_t counted = 0;  // bytes before it have been looked at for line ends
+    for (;; ++totalPieces) {
+        const size_t start = reader.position;
+        const int length = readPiece(reader, piece);
+        if (length == 0) break;
         if (pieces.size() < static_cast<size_t>(maxProgramLines) + 1) {
+            for (; counted < start; ++counted) {
+                if (bytes[counted] == '\n') {
+                    ++fileLine;
+                    lineStart = counted + 1;
+                }
+            }
             ProgramLine scratch{};
             const LineLayout layout = parseProgramLine(piece, length, scratch);
-            pieces.push_back({std::string(piece, static_cast<size_t>(length)), layout});
+            pieces.push_back({std::string(piece, static_cast<size_t>(length)), layout, fileLine,
+                              static_cast<int>(start - lineStart) + 1});
         }
     }
     return Checker(*store, pieces).run(totalPieces);

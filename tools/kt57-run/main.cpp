@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/headless/headless_run.h"
+#include "sequencer/loader.h"
+#include "shell/mode_file.h"
 #include "tools/common/bounded_file.h"
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/run_trace.h"
@@ -79,11 +81,31 @@ int parseOptions(int argc, char** argv, Options& options) {
     return -1;
 }
 
+// The core would take a FIFO or device in place of these files for no file at all, and run; a
+// rehearsal says so instead. Returns -1 when both are usable, else the exit status.
+int checkFolderFiles(const std::string& directory) {
+    const struct {
+        const char* name;
+        const char* what;
+    } files[] = {{kt57::programFileName, "program"}, {kt57::modeFileName, "mode"}};
+    for (const auto& file : files) {
+        const std::string path = (std::filesystem::path(directory) / file.name).string();
+        std::string error;
+        if (!kt57::absentOrRegular(path.c_str(), error)) {
+            std::fprintf(stderr, "kt57-run: %s: cannot read the %s file: %s\n", path.c_str(), file.what, error.c_str());
+            return exitUsage;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
-    const int status = parseOptions(argc, argv, options);
+    int status = parseOptions(argc, argv, options);
+    if (status >= 0) return status;
+    status = checkFolderFiles(options.directory);
     if (status >= 0) return status;
 
     std::vector<kt57::HeadlessEvent> events;
