@@ -8,6 +8,7 @@
 
 #include "platform/headless/headless_run.h"
 #include "tools/common/bounded_file.h"
+#include "tools/common/version_option.h"
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/run_trace.h"
 
@@ -82,6 +83,7 @@ int parseOptions(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (kt57::printedVersion(argc, argv, "kt57-run")) return 0;
     Options options;
     const int status = parseOptions(argc, argv, options);
     if (status >= 0) return status;
