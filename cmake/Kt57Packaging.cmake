@@ -55,6 +55,8 @@ foreach(page IN LISTS kt57_man_pages)
 endforeach()
 install(FILES ${kt57_packaging}/linux/kt57d.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${kt57_packaging}/linux/kt57d.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# Software centres learn from it that the package serves FTDI boards, which the udev rule tags.
+install(FILES ${kt57_packaging}/linux/io.github.kt57d.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${kt57_packaging}/linux/70-kt57-board.rules DESTINATION ${KT57_UDEV_RULES_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kt57d/examples)
 set(kt57_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/kt57d)
@@ -79,8 +81,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # IPAGothic is the console's face; without it the cells fall back to another font.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-ipafont-gothic)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The KT57D authors <kt57d@example.org>")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-KT57D runs short sequence programs (KT57Data.txt) line by line against a
+# CPack puts the summary in front as the synopsis line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "KT57D runs short sequence programs (KT57Data.txt) line by line against a
 24-bit digital-I/O board behind an FTDI USB bridge, and shows the program
 in a window where the operator starts, stops, steps and sets break lines.
 .
