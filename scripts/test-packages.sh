@@ -25,20 +25,8 @@ bash scripts/package.sh
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' build-package/CPackConfig.cmake)
 deb=dist/kt57d_${version}_amd64.deb
 
-passed=0
-failed=0
-check() {
-  local name=$1
-  shift
-  if "$@"; then
-    echo "ok - $name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL - $name"
-    failed=$((failed + 1))
-  fi
-}
-equals() { [ "$1" = "$2" ] || { echo "   got:      $1"; echo "   expected: $2"; return 1; }; }
+# shellcheck source=scripts/test-checks.sh
+source scripts/test-checks.sh
 
 echo "== $deb"
 lintian_status=0
