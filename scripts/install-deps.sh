@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev fonts-ipafont-gothic xvfb xauth x11-utils xdotool imagemagick
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64
   clang libclang-rt-14-dev
-  strace
+  strace nsis lintian desktop-file-utils man-db unzip sigrok-cli gtkwave
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -48,19 +48,8 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 # Japanese Windows: code page 932 for the A functions and the window texts.
 w() { env -u LC_ALL -u LC_CTYPE -u LC_MESSAGES LANG=ja_JP.UTF-8 wine "$@"; }
 
-passed=0
-failed=0
-check() {
-  local name=$1
-  shift
-  if "$@"; then
-    echo "ok - $name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL - $name"
-    failed=$((failed + 1))
-  fi
-}
+# shellcheck source=scripts/test-checks.sh
+source "$root/scripts/test-checks.sh"
 
 echo "== fresh Wine prefix"
 timeout 240 env -u LC_ALL LANG=ja_JP.UTF-8 wineboot -i >"$results/wineboot.log" 2>&1
@@ -141,7 +130,6 @@ wait_log() {
   done
 }
 frames_since() { since "$1" | grep -E "^$2 " | head -n "${3:-1000}" | cut -d' ' -f2- | tr '\n' ' ' | sed 's/ $//'; }
-equals() { [ "$1" = "$2" ] || { echo "   got:      $1"; echo "   expected: $2"; return 1; }; }
 at_least() { [ "$1" -ge "$2" ] || { echo "   got $1, expected at least $2"; return 1; }; }
 
 # Pixels of a client-area rectangle of the last screenshot that pass an -fx test.

@@ -10,7 +10,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT57_WERROR=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-for extra in scripts/test-win32.sh scripts/test-sanitizers.sh scripts/test-fuzz.sh; do
+for extra in scripts/test-win32.sh scripts/test-packages.sh scripts/test-sanitizers.sh scripts/test-fuzz.sh; do
   if [ -f "$extra" ]; then
     echo "== $extra"
     bash "$extra"

@@ -17,6 +17,8 @@ QColor consoleColour(int colourIndex) {
                   static_cast<int>((bgr >> 16) & 0xFF));
 }
 
+QRect controlBoxIn(int cellX, int cellY) { return QRect(cellX + 1, cellY + 3, 5, 10); }
+
 QRect paintConsoleText(QImage& image, const QFont& font, const QColor& colour, int x, int y, const char* bytes,
                        int length) {
     if (bytes == nullptr || length <= 0) return {};
@@ -32,11 +34,14 @@ QRect paintConsoleText(QImage& image, const QFont& font, const QColor& colour, i
         uint32_t codePoint = replacementCharacter;
         const int size = decodeCp932(text + offset, static_cast<size_t>(length - offset), &codePoint);
         const int cellX = x + consoleCellWidth * offset;
-        // Control characters have no glyph here; their cell stays blank.
-        if (codePoint >= 0x20 && codePoint != 0x7F) {
+        // Clipped to its own cells, a glyph wider than its cells cannot spill into a neighbour.
+        painter.setClipRect(QRect(cellX, y, consoleCellWidth * size, consoleCellHeight));
+        if (codePoint < 0x20 || codePoint == 0x7F) {
+            // Windows draws the font's glyph for a control byte, so the CR that ends a frame is
+            // seen there; no installed face has the control pictures, so a box stands for them.
+            painter.drawRect(controlBoxIn(cellX, y));
+        } else {
             const char32_t character = codePoint;
-            // Clipped to its own cells, a glyph wider than its cells cannot spill into a neighbour.
-            painter.setClipRect(QRect(cellX, y, consoleCellWidth * size, consoleCellHeight));
             painter.drawText(QPoint(cellX, baseline), QString::fromUcs4(&character, 1));
         }
         offset += size;

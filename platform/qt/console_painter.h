@@ -13,8 +13,13 @@ namespace kt57 {
 QColor consoleColour(int colourIndex);
 
 // Draws length bytes with the top-left corner at (x, y) into image and returns the area it
-// covered (8 x length by 16 pixels, before clipping to the image). Control bytes leave a blank
-// cell; a lone lead byte or an undefined pair shows the replacement character.
+// covered (8 x length by 16 pixels, before clipping to the image). A control byte (0x00-0x1F,
+// 0x7F) shows as the outline of controlBoxIn; a lone lead byte or an undefined pair shows the
+// replacement character.
+// The rectangle outlined in the cell at (cellX, cellY) for a control byte: ink from x + 1 to
+// x + 6 and from y + 3 to y + 13 (QPainter's outline takes one pixel more than the rectangle).
+QRect controlBoxIn(int cellX, int cellY);
+
 QRect paintConsoleText(QImage& image, const QFont& font, const QColor& colour, int x, int y, const char* bytes,
                        int length);
 

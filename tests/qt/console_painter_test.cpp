@@ -74,9 +74,38 @@ TEST_F(ConsolePainter, TheBackgroundUnderATextIsOpaqueWhite) {
     QImage image = whiteImage();
     paintConsoleText(image, consoleFont(), Qt::black, 0, 0, "\x81\xA1\x81\xA1", 4);
     ASSERT_FALSE(isWhite(image, QRect(0, 0, 32, 16)));
-    // Blanks, and a carriage return, which has no glyph, erase what was under them.
+    // Blanks erase what was under them; so does a control byte, around its box.
     paintConsoleText(image, consoleFont(), Qt::black, 0, 0, " \r  ", 4);
+    EXPECT_EQ(inkBounds(image), QRect(9, 3, 6, 11));
+    paintConsoleText(image, consoleFont(), Qt::black, 0, 0, "    ", 4);
     EXPECT_TRUE(isWhite(image, image.rect()));
+}
+
+// The CR that ends a frame is seen, as the Windows font's glyph for byte 13 is: a box in its own
+// cell, the same for every control byte.
+TEST_F(ConsolePainter, AControlByteShowsAsABoxInItsCell) {
+    const struct {
+        const char* name;
+        char byte;
+    } cases[] = {{"NUL", '\x00'}, {"SOH", '\x01'}, {"CR", '\r'}, {"US", '\x1F'}, {"DEL", '\x7F'}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage image = whiteImage();
+        const QRect covered = paintConsoleText(image, consoleFont(), Qt::black, 16, 8, &c.byte, 1);
+        EXPECT_EQ(covered, QRect(16, 8, 8, 16));
+        EXPECT_EQ(inkBounds(image), QRect(17, 11, 6, 11));
+        EXPECT_EQ(image.pixel(17, 11), qRgb(0, 0, 0));
+        EXPECT_EQ(image.pixel(19, 16), qRgb(255, 255, 255)) << "an outline, not a filled block";
+    }
+}
+
+TEST_F(ConsolePainter, AFramesClosingCarriageReturnIsVisibleAfterItsText) {
+    QImage image = whiteImage(120, 32);
+    paintConsoleText(image, consoleFont(), Qt::black, 0, 0, "W000000F\r", 9);
+    EXPECT_FALSE(isWhite(image, QRect(64, 0, 8, 16))) << "the ninth cell, the CR, is blank";
+    QImage box = whiteImage(120, 32);
+    paintConsoleText(box, consoleFont(), Qt::black, 64, 0, "\r", 1);
+    EXPECT_EQ(image.copy(64, 0, 8, 16), box.copy(64, 0, 8, 16));
 }
 
 TEST_F(ConsolePainter, APaletteIndexGivesItsColour) {

@@ -8,6 +8,7 @@
 #include "platform/linux/board_locations.h"
 #include "platform/linux/board_options.h"
 #include "platform/linux/pty_board.h"
+#include "tools/common/version_option.h"
 #include "tools/kt57-board/headless_board.h"
 #include "tools/kt57-board/shutdown_signals.h"
 
@@ -33,6 +34,7 @@ const char usage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (kt57::printedVersion(argc, argv, "kt57-board")) return 0;
     kt57::BoardOptions options;
     char error[512];
     if (!kt57::parseBoardOptions(argc, argv, options, error, sizeof error)) {

@@ -6,6 +6,7 @@
 
 #include "sequencer/loader.h"
 #include "tools/common/bounded_file.h"
+#include "tools/common/version_option.h"
 #include "tools/kt57-check/program_check.h"
 #include "tools/kt57-check/store_dump.h"
 
@@ -25,6 +26,7 @@ const char usage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (kt57::printedVersion(argc, argv, "kt57-check")) return exitClean;
     bool dump = false;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {

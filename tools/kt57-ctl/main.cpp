@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "tools/common/version_option.h"
 #include "tools/kt57-ctl/control_protocol.h"
 #include "tools/kt57-ctl/control_socket.h"
 
@@ -64,6 +65,7 @@ bool readReplyLine(int descriptor, std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (kt57::printedVersion(argc, argv, "kt57-ctl")) return exitDelivered;
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         printUsage(stdout);
         return exitDelivered;

@@ -10,6 +10,7 @@
 #include "sequencer/loader.h"
 #include "shell/mode_file.h"
 #include "tools/common/bounded_file.h"
+#include "tools/common/version_option.h"
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/run_trace.h"
 
@@ -102,6 +103,7 @@ int checkFolderFiles(const std::string& directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (kt57::printedVersion(argc, argv, "kt57-run")) return 0;
     Options options;
     int status = parseOptions(argc, argv, options);
     if (status >= 0) return status;

@@ -1,0 +1,189 @@
+#!/usr/bin/env python3
+"""Installs the Windows installer silently in a fresh Wine prefix, runs the installed kt57d.exe
+from its "KT57D (virtual board)" Start-menu entry, ends it with menu command 40001, checks that
+KT57Mode.txt is written, then uninstalls silently and checks that the installed files are gone.
+
+Usage (inside an X display, e.g. under xvfb-run):
+  test-installer-wine.py SETUP_EXE KT57_POST_EXE HOLDING_PROGRAM
+HOLDING_PROGRAM is a KT57Data.txt that keeps the board open (tests/win32/wine/KT57Data.txt).
+Every wait has a deadline and ends as soon as its sign (a file, a log line, a window) is there.
+"""
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\KT57D"
+RUNTIME_DLLS = ("libstdc++", "libgcc", "libwinpthread")
+
+
+def wait_for(what, condition, seconds):
+    """Polls condition until it is true; False once seconds have passed without it."""
+    deadline = time.monotonic() + seconds
+    while True:
+        if condition():
+            return True
+        if time.monotonic() >= deadline:
+            print(f"   gave up after {seconds} s waiting for {what}")
+            return False
+        time.sleep(0.2)
+
+
+def file_has(path, text, offset=0):
+    try:
+        with open(path, "rb") as f:
+            f.seek(offset)
+            return text.encode() in f.read()
+    except OSError:
+        return False
+
+
+class Checks:
+    def __init__(self):
+        self.failed = 0
+
+    def check(self, name, ok, detail=""):
+        print(("ok - " if ok else "FAIL - ") + name + (f" ({detail})" if detail and not ok else ""))
+        self.failed += 0 if ok else 1
+        return ok
+
+
+class Wine:
+    def __init__(self, work):
+        self.env = dict(os.environ, WINEPREFIX=os.path.join(work, "prefix"), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=", HOME=os.path.join(work, "home"))
+        os.makedirs(self.env["HOME"])
+
+    def run(self, *args, timeout=120):
+        # Output goes through a file: a process Wine starts on the way (wineserver, explorer)
+        # would keep a pipe open long after the program ended.
+        with tempfile.TemporaryFile() as out:
+            result = subprocess.run(["wine", *args], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+                                    stdin=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            result.stdout = out.read().decode("utf-8", "replace").replace("\r", "")
+        return result
+
+    def start(self, *args):
+        return subprocess.Popen(["wine", *args], env=self.env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def unix_path(self, windows_path):
+        return self.run("winepath", "-u", windows_path).stdout.strip()
+
+    def windows_path(self, unix_path):
+        return self.run("winepath", "-w", unix_path).stdout.strip()
+
+    def registry_value(self, key, name):
+        """The value's data, or None when the key or value is missing."""
+        result = self.run("reg", "query", key, "/v", name)
+        for line in result.stdout.splitlines():
+            parts = line.strip().split(None, 2)
+            if result.returncode == 0 and len(parts) == 3 and parts[0] == name:
+                return parts[2]
+        return None
+
+    def stop(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
+
+
+def imported_dlls(path):
+    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", path], capture_output=True, text=True).stdout
+    return sorted(line.split(":", 1)[1].strip() for line in dump.splitlines() if "DLL Name:" in line)
+
+
+def main():
+    setup, post, holding_program = (os.path.abspath(p) for p in sys.argv[1:4])
+    work = tempfile.mkdtemp(prefix="kt57-installer.")
+    wine = Wine(work)
+    checks = Checks()
+    try:
+        print("== fresh Wine prefix")
+        wine.run("wineboot", "-i", timeout=300)
+        drive_c = os.path.join(wine.env["WINEPREFIX"], "drive_c")
+
+        print("== silent install")
+        result = wine.run(setup, "/S", timeout=120)
+        checks.check("the installer exits with 0", result.returncode == 0, f"exit {result.returncode}")
+        location = wine.registry_value(UNINSTALL_KEY, "InstallLocation")
+        if not checks.check("the uninstaller is registered under HKCU", location is not None):
+            return 1
+        uninstall = wine.registry_value(UNINSTALL_KEY, "UninstallString")
+        checks.check("its UninstallString names Uninstall.exe", uninstall is not None and "Uninstall.exe" in uninstall)
+        install = wine.unix_path(location)
+        program = os.path.join(install, "kt57d.exe")
+        board_dir = os.path.join(install, "virtual-board")
+        checks.check("kt57d.exe is installed", wait_for("kt57d.exe", lambda: os.path.isfile(program), 30))
+        checks.check("the virtual board's kt57d.exe and FTD2XX.dll are installed together",
+                     all(os.path.isfile(os.path.join(board_dir, f)) for f in ("kt57d.exe", "FTD2XX.dll", "KT57Board.txt")))
+        checks.check("no FTD2XX.dll beside the kt57d.exe of the normal entry",
+                     not os.path.exists(os.path.join(install, "FTD2XX.dll")))
+        for exe in (program, os.path.join(board_dir, "kt57d.exe"), os.path.join(board_dir, "FTD2XX.dll")):
+            dlls = imported_dlls(exe)
+            runtime = [d for d in dlls if d.lower().startswith(RUNTIME_DLLS)]
+            checks.check(f"{os.path.relpath(exe, install)} imports no MinGW runtime DLL",
+                         bool(dlls) and not runtime, " ".join(dlls))
+
+        menu = glob.glob(os.path.join(drive_c, "users", "*", "AppData", "Roaming", "Microsoft", "Windows",
+                                      "Start Menu", "Programs", "KT57D"))
+        menu = menu[0] if menu else ""
+        checks.check("the Start menu holds KT57D and KT57D (virtual board)",
+                     all(os.path.isfile(os.path.join(menu, f)) for f in ("KT57D.lnk", "KT57D (virtual board).lnk")))
+        documents = glob.glob(os.path.join(drive_c, "users", "*", "Documents"))
+        documents = documents[0] if documents else ""
+        folder = os.path.join(documents, "KT57D")
+        board_folder = os.path.join(documents, "KT57D (virtual board)")
+        checks.check("each entry's working folder holds the example program",
+                     all(os.path.isfile(os.path.join(f, "KT57Data.txt")) for f in (folder, board_folder)))
+        checks.check("no FTD2XX.dll in the normal entry's working folder",
+                     not os.path.exists(os.path.join(folder, "FTD2XX.dll")))
+
+        print("== KT57D (virtual board) from the Start menu")
+        log = os.path.join(board_dir, "FTD2XX.log")
+        shortcut = os.path.join(menu, "KT57D (virtual board).lnk")
+        mode_file = os.path.join(board_folder, "KT57Mode.txt")
+
+        def session(name, frame):
+            """Starts the entry, waits for its window and for frame in the DLL's log, then ends it with
+            menu command 40001."""
+            mark = os.path.getsize(log) if os.path.exists(log) else 0
+            wine.start("start", "/unix", shortcut)
+            title = wine.run(post, "wait", "60", timeout=90).stdout.strip()
+            checks.check(f"{name}: the window appears", bool(title))
+            checks.check(f"{name}: the frame {frame} reaches the virtual board",
+                         wait_for(frame, lambda: file_has(log, "write " + frame, mark), 60))
+            wine.run(post, "command", "40001")
+            checks.check(f"{name}: menu command 40001 ends it", wine.run(post, "gone", "30", timeout=60).returncode == 0)
+
+        # The example sleeps with the board released, and the mode file is only written while the
+        # board is held; so the mode file is checked with a program that holds it.
+        session("the example program", r"W000000F\r")
+        shutil.copy(holding_program, os.path.join(board_folder, "KT57Data.txt"))
+        session("a program that holds the board", r"WB000002\r")
+        checks.check("KT57Mode.txt is written in the entry's working folder, naming the virtual board",
+                     wait_for("KT57Mode.txt", lambda: file_has(mode_file, "VB000001"), 30))
+
+        print("== silent uninstall")
+        installed = [os.path.join(root, f) for root, _, files in os.walk(install) for f in files]
+        wine.run(os.path.join(install, "Uninstall.exe").replace(install, location), "/S")
+        # The uninstaller copies itself to a temporary folder and works from there after it exits.
+        checks.check("every installed file is gone",
+                     wait_for("the installed files to go", lambda: not any(os.path.exists(f) for f in installed), 60),
+                     " ".join(f for f in installed if os.path.exists(f)))
+        checks.check("the installation folder is gone", wait_for("the folder", lambda: not os.path.exists(install), 30))
+        checks.check("the Start-menu entries are gone", not os.path.exists(menu))
+        checks.check("the uninstall key is gone",
+                     wait_for("the key", lambda: wine.registry_value(UNINSTALL_KEY, "InstallLocation") is None, 30))
+        checks.check("the working folder with the user's mode file is kept", os.path.isfile(mode_file))
+    finally:
+        wine.stop()
+        shutil.rmtree(work, ignore_errors=True)
+    print("installer under Wine: " + ("all passed" if checks.failed == 0 else f"{checks.failed} failed"))
+    return 1 if checks.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
