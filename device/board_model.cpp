@@ -28,7 +28,8 @@ void buildReply(unsigned char type, unsigned char echo, uint32_t value, unsigned
 
 }  // namespace
 
-bool BoardModel::answerCommand(const unsigned char* command, unsigned char* reply) {
+bool BoardModel::answerCommand(const unsigned char* command, unsigned char* reply, bool* outputsSet) {
+    if (outputsSet != nullptr) *outputsSet = false;
     // A frame that does not end in CR is not a command the board understands.
     if (command[8] != carriageReturn) return false;
     switch (command[0]) {
@@ -36,6 +37,7 @@ bool BoardModel::answerCommand(const unsigned char* command, unsigned char* repl
         uint32_t value = 0;
         if (!readValue(command + 2, value)) return false;
         outputs = value;
+        if (outputsSet != nullptr) *outputsSet = true;
         if (muted) return false;
         buildReply('U', command[1], outputs, reply);
         return true;

@@ -188,15 +188,15 @@ wait_log 0 close 60 || true
 check "start-up opens the mode file's serial number and configures the board" \
   equals "$(grep -E '^(open|chars|timeouts|list)' "$log" | head -n 3 | tr '\n' '|')" \
   "open AB123456|chars event 0D 1 error 00 0 status 0|timeouts read 100 write 100 status 0|"
-wait_log 0 'write W0000000\r' 60 || true
-written='W000000F\r W00000ff\r W000000f\r W00000ff\r W000000f\r W00000ff\r W000000f\r R0000000\r W00FFFFF\r'
-answered='U000000F\r U00000FF\r U000000F\r U00000FF\r U000000F\r U00000FF\r U000000F\r R0000004\r U00FFFFF\r'
+wait_log 0 'write W0000000\x0D' 60 || true
+written='W000000F\x0D W00000ff\x0D W000000f\x0D W00000ff\x0D W000000f\x0D W00000ff\x0D W000000f\x0D R0000000\x0D W00FFFFF\x0D'
+answered='U000000F\x0D U00000FF\x0D U000000F\x0D U00000FF\x0D U000000F\x0D U00000FF\x0D U000000F\x0D R0000004\x0D U00FFFFF\x0D'
 check "first pass: the frames written follow the program, '@' and decimal literals included" \
   equals "$(frames_since 0 write 9)" "$written"
 check "first pass: the board's replies are read" equals "$(frames_since 0 read 9)" "$answered"
 check "second pass: the flag turns the outputs off" \
   equals "$(frames_since 0 write 18 | cut -d' ' -f10-)" \
-  'W000000F\r W00000ff\r W000000f\r W00000ff\r W000000f\r W00000ff\r W000000f\r R0000000\r W0000000\r'
+  'W000000F\x0D W00000ff\x0D W000000f\x0D W00000ff\x0D W000000f\x0D W00000ff\x0D W000000f\x0D R0000000\x0D W0000000\x0D'
 check "the window took the listing's size, 480 x 700" equals "$(post frame | cut -d' ' -f3-)" "480 700"
 screenshot "$results/example.png"
 window_picture "$results/example.png" "$results/kt57d-wine.png"
@@ -222,25 +222,25 @@ mark=$(lines)
 post key G
 wait_log "$mark" close 20 || true
 check "typed G in step mode sends line 1 at once and releases the board after the reply" \
-  equals "$(frames_since "$mark" write)|$(frames_since "$mark" read)" 'WA000001\r|UA000001\r'
+  equals "$(frames_since "$mark" write)|$(frames_since "$mark" read)" 'WA000001\x0D|UA000001\x0D'
 sleep 0.7
-check "then it waits for Enter" equals "$(frames_since "$mark" write)" 'WA000001\r'
+check "then it waits for Enter" equals "$(frames_since "$mark" write)" 'WA000001\x0D'
 
 mark=$(lines)
 post key ENTER
 wait_log "$mark" close 20 || true
 check "Enter: one step, the input read" equals "$(frames_since "$mark" write)|$(frames_since "$mark" read)" \
-  'RA000000\r|RA00000F\r'
+  'RA000000\x0D|RA00000F\x0D'
 mark=$(lines)
 post key ENTER
 wait_log "$mark" close 20 || true
-check "Enter: '@' sends the output register in lower case" equals "$(frames_since "$mark" write)" 'WA00000f\r'
+check "Enter: '@' sends the output register in lower case" equals "$(frames_since "$mark" write)" 'WA00000f\x0D'
 
 mark=$(lines)
 post char 80 0x4B >/dev/null  # ignored in step mode, so leaving it returns to 'A'
 post key ESC
 sleep 1.5
-check "Esc leaves step mode and the loop runs continuously" at_least "$(count_since "$mark" 'write WB000002\r')" 5
+check "Esc leaves step mode and the loop runs continuously" at_least "$(count_since "$mark" 'write WB000002\x0D')" 5
 check "in mode A the board stays open (a posted P in step mode changed nothing)" \
   equals "$(count_since "$mark" close)" 0
 
@@ -254,7 +254,7 @@ sleep 0.7
 mark=$(lines)
 sleep 1.5
 check "posted A (lParam 0x4B): back to mode A, the board stays open" equals "$(count_since "$mark" close)" 0
-check "the loop goes on in mode A" at_least "$(count_since "$mark" 'write WB000002\r')" 5
+check "the loop goes on in mode A" at_least "$(count_since "$mark" 'write WB000002\x0D')" 5
 post char 80 0x190001 >/dev/null  # P as the keyboard types it: no marker
 sleep 0.7
 mark=$(lines)
@@ -275,10 +275,10 @@ sleep 1.1  # a new modification time even on coarse file systems
 sed -i 's/^inputs = .*/inputs = 0000A5/' "$run/KT57Board.txt"
 mark=$(lines)
 post key G
-wait_log "$mark" 'write WB000002\r' 20 || true
+wait_log "$mark" 'write WB000002\x0D' 20 || true
 check "G restarts from line 1 in mode A with the new inputs" \
   equals "$(frames_since "$mark" write 4)|$(frames_since "$mark" read 2 | cut -d' ' -f2)" \
-  'WA000001\r RA000000\r WA0000a5\r WB000002\r|RA0000A5\r'
+  'WA000001\x0D RA000000\x0D WA0000a5\x0D WB000002\x0D|RA0000A5\x0D'
 
 # Clicks on the listing: the program reads Ctrl and Shift with GetAsyncKeyState while it handles them.
 # Line 4 (WB000002) is at y 170 to 189 of the first column, line 1 at y 110 to 129.
@@ -287,20 +287,20 @@ sleep 0.7
 quiet=$(lines)
 sleep 1
 check "Ctrl-click sets the break line: the program stops after sending line 4" \
-  equals "$(count_since "$quiet" write)/$(frames_since 0 write | awk '{ print $NF }')" '0/WB000002\r'
+  equals "$(count_since "$quiet" write)/$(frames_since 0 write | awk '{ print $NF }')" '0/WB000002\x0D'
 post click 30 115 shift >/dev/null
 mark=$(lines)
 post key C
-wait_log "$mark" 'write WB000002\r' 20 || true
+wait_log "$mark" 'write WB000002\x0D' 20 || true
 sleep 0.7
 check "Shift-click sets the continue line to line 1; C runs from there to the break line again" \
-  equals "$(frames_since "$mark" write)" 'WA000001\r RA000000\r WA0000a5\r WB000002\r'
+  equals "$(frames_since "$mark" write)" 'WA000001\x0D RA000000\x0D WA0000a5\x0D WB000002\x0D'
 post click 30 175 ctrl >/dev/null
 mark=$(lines)
 post key C
 sleep 1
 check "a second Ctrl-click clears the break line; C continues the loop" \
-  at_least "$(count_since "$mark" 'write WB000002\r')" 5
+  at_least "$(count_since "$mark" 'write WB000002\x0D')" 5
 screenshot "$results/keys.png"
 post command 40001 >/dev/null
 program_exit

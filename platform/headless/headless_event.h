@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "device/board_control.h"
+
 namespace kt57 {
 
 enum class HeadlessEventKind : uint8_t {
@@ -21,6 +23,7 @@ enum class HeadlessEventKind : uint8_t {
     Mute,
     Unmute,
     Inject,       // bytes pushed into the board's receive queue
+    Board,        // any other board-control line (fail, heal, serial): board
     Screen,       // reported to the run's listener only
     State,        // reported to the run's listener only
 };
@@ -35,6 +38,7 @@ struct HeadlessEvent {
     bool control = false;
     bool shift = false;
     std::string bytes;
+    BoardControl board;
     int sourceLine = 0;  // the events file's line, when it came from one
 
     static HeadlessEvent of(int64_t at, HeadlessEventKind kind, uint32_t code = 0) {

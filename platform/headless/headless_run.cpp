@@ -4,9 +4,42 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device/apply_board_control.h"
 #include "shell/window_messages.h"
 
 namespace kt57 {
+
+namespace {
+
+// The board events as the one control language has them.
+BoardControl boardControlOf(const HeadlessEvent& event) {
+    BoardControl control = event.board;
+    switch (event.kind) {
+        case HeadlessEventKind::Input:
+            control.kind = BoardControlKind::Input;
+            control.inputs = event.code;
+            break;
+        case HeadlessEventKind::Latency:
+            control.kind = BoardControlKind::Latency;
+            control.latencyMilliseconds = event.code;
+            break;
+        case HeadlessEventKind::Unplug: control.kind = BoardControlKind::Unplug; break;
+        case HeadlessEventKind::Plug: control.kind = BoardControlKind::Plug; break;
+        case HeadlessEventKind::Mute: control.kind = BoardControlKind::Mute; break;
+        case HeadlessEventKind::Unmute: control.kind = BoardControlKind::Unmute; break;
+        case HeadlessEventKind::Inject:
+            // The receive queue holds no more than injectCapacity bytes, so none beyond are lost here.
+            control.kind = BoardControlKind::Inject;
+            control.size = std::min(event.bytes.size(), sizeof control.bytes);
+            std::memcpy(control.bytes, event.bytes.data(), control.size);
+            break;
+        default:
+            break;
+    }
+    return control;
+}
+
+}  // namespace
 
 HeadlessRun::HeadlessRun(const HeadlessOptions& options)
     : directory_(options.directory), timer_(clock_), board_(clock_), window_(app_, canvas_) {
@@ -106,25 +139,14 @@ void HeadlessRun::deliver(const HeadlessEvent& event) {
             window_.destroy();
             break;
         case HeadlessEventKind::Input:
-            board_.model.inputs = event.code & 0xFFFFFFu;
-            break;
         case HeadlessEventKind::Latency:
-            board_.latencyMilliseconds = static_cast<int>(event.code);
-            break;
         case HeadlessEventKind::Unplug:
-            board_.unplug();
-            break;
         case HeadlessEventKind::Plug:
-            board_.plug();
-            break;
         case HeadlessEventKind::Mute:
-            board_.model.muted = true;
-            break;
         case HeadlessEventKind::Unmute:
-            board_.model.muted = false;
-            break;
         case HeadlessEventKind::Inject:
-            board_.inject(reinterpret_cast<const unsigned char*>(event.bytes.data()), event.bytes.size());
+        case HeadlessEventKind::Board:
+            applyBoardControl(board_.session, boardControlOf(event));
             break;
         case HeadlessEventKind::Screen:
         case HeadlessEventKind::State:

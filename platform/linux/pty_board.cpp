@@ -1,9 +1,9 @@
 #include "platform/linux/pty_board.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <stdlib.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,9 +15,6 @@
 namespace kt57 {
 
 namespace {
-
-constexpr unsigned char carriageReturn = 0x0D;
-constexpr size_t frameSize = 9;
 
 // The master side is raw too: with echo on, the board would read its own replies back as commands.
 bool makeRaw(int fd) {
@@ -35,25 +32,16 @@ void describe(char* error, size_t capacity, const char* what) {
 
 }  // namespace
 
-int64_t monotonicMilliseconds() {
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-PtyBoard::PtyBoard(const char* registryDirectory) {
+PtyBoard::PtyBoard(const char* registryDirectory, Clock& clock) : session(clock, this) {
     std::snprintf(registryDirectory_, sizeof registryDirectory_, "%s", registryDirectory);
 }
 
 PtyBoard::~PtyBoard() {
-    if (isPlugged()) unplug(monotonicMilliseconds());
+    session.events = nullptr;
+    session.unplug();
 }
 
-void PtyBoard::report(BoardEventKind kind, int64_t time, const unsigned char* bytes, size_t size) {
-    if (events != nullptr) events->boardEvent(BoardEvent {kind, time, bytes, size});
-}
-
-bool PtyBoard::plug(int64_t nowMilliseconds, char* error, size_t errorCapacity) {
+bool PtyBoard::connectCable(char* error, size_t errorCapacity) {
     if (isPlugged()) return true;
     const char* serial = model.serialNumber;
     if (!isVirtualSerialNumber(serial)) {
@@ -103,12 +91,11 @@ bool PtyBoard::plug(int64_t nowMilliseconds, char* error, size_t errorCapacity) 
     slaveKeeper_ = slave;
     std::memcpy(devicePath_, path, sizeof devicePath_);
     std::memcpy(registeredSerial_, serial, sizeof registeredSerial_);
-    commandSize_ = 0;
-    report(BoardEventKind::Plugged, nowMilliseconds, nullptr, 0);
+    openLocked_ = false;
     return true;
 }
 
-void PtyBoard::unplug(int64_t nowMilliseconds) {
+void PtyBoard::disconnectCable() {
     if (!isPlugged()) return;
     removeRegistration(registryDirectory_, registeredSerial_, static_cast<long>(getpid()));
     // Closing the master hangs the sequencer's side up: its calls fail from now on.
@@ -117,9 +104,6 @@ void PtyBoard::unplug(int64_t nowMilliseconds) {
     master_ = -1;
     slaveKeeper_ = -1;
     devicePath_[0] = '\0';
-    commandSize_ = 0;
-    for (PendingReply& reply : pending_) reply.used = false;
-    report(BoardEventKind::Unplugged, nowMilliseconds, nullptr, 0);
 }
 
 void PtyBoard::writeToSequencer(const unsigned char* bytes, size_t size) {
@@ -128,79 +112,39 @@ void PtyBoard::writeToSequencer(const unsigned char* bytes, size_t size) {
         const ssize_t put = write(master_, bytes, size);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) return;
+        bytesSent_ += static_cast<uint64_t>(put);
         bytes += put;
         size -= static_cast<size_t>(put);
     }
 }
 
-void PtyBoard::takeByte(unsigned char byte, int64_t now) {
-    command_[commandSize_++] = byte;
-    // Every 9 bytes make a frame; a CR that comes early ends a broken one, so the board finds
-    // the start of the next command again.
-    if (commandSize_ < frameSize && byte != carriageReturn) return;
-    const size_t size = commandSize_;
-    commandSize_ = 0;
-    if (size < frameSize) {
-        report(BoardEventKind::Discarded, now, command_, size);
-        return;
-    }
-    // Reported after the model took it, so a listener sees the outputs it set.
-    unsigned char reply[frameSize];
-    const bool answered = model.answerCommand(command_, reply);
-    report(BoardEventKind::Command, now, command_, size);
-    if (!answered) {
-        report(BoardEventKind::Silent, now, nullptr, 0);
-        return;
-    }
-    for (PendingReply& slot : pending_) {
-        if (slot.used) continue;
-        slot.used = true;
-        slot.dueMilliseconds = now + (latencyMilliseconds > 0 ? latencyMilliseconds : 0);
-        slot.order = nextOrder_++;
-        std::memcpy(slot.bytes, reply, frameSize);
-        return;
-    }
+void PtyBoard::holdOpenLock() {
+    // The tty driver takes the terminal's flock on open, so holding it here makes its open fail
+    // while the board stays listed, root or not.
+    const bool wanted = session.faults.openFails;
+    if (wanted == openLocked_ || slaveKeeper_ < 0) return;
+    if (flock(slaveKeeper_, wanted ? LOCK_EX | LOCK_NB : LOCK_UN) == 0) openLocked_ = wanted;
 }
 
-void PtyBoard::sendDueReplies(int64_t now) {
-    for (;;) {
-        PendingReply* next = nullptr;
-        for (PendingReply& slot : pending_) {
-            if (slot.used && slot.dueMilliseconds <= now && (next == nullptr || slot.order < next->order)) next = &slot;
-        }
-        if (next == nullptr) return;
-        next->used = false;
-        writeToSequencer(next->bytes, frameSize);
-        report(BoardEventKind::Reply, now, next->bytes, frameSize);
-    }
-}
-
-void PtyBoard::service(int64_t nowMilliseconds) {
+void PtyBoard::service() {
+    session.update();
     if (!isPlugged()) return;
+    holdOpenLock();
+    const BoardSession::Link link = session.liveLink();
     unsigned char bytes[256];
     for (;;) {
         const ssize_t got = read(master_, bytes, sizeof bytes);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
-        for (ssize_t i = 0; i < got; ++i) takeByte(bytes[i], nowMilliseconds);
+        bytesRead_ += static_cast<uint64_t>(got);
+        // A write the board fails takes nothing, as on the in-process board.
+        session.write(link, bytes, static_cast<size_t>(got));
     }
-    sendDueReplies(nowMilliseconds);
-}
-
-int PtyBoard::millisecondsUntilDue(int64_t nowMilliseconds) const {
-    int64_t earliest = -1;
-    for (const PendingReply& slot : pending_) {
-        if (!slot.used) continue;
-        const int64_t wait = slot.dueMilliseconds > nowMilliseconds ? slot.dueMilliseconds - nowMilliseconds : 0;
-        if (earliest < 0 || wait < earliest) earliest = wait;
+    for (;;) {
+        size_t count = 0;
+        if (session.read(link, bytes, sizeof bytes, count) != LinkCall::Done || count == 0) break;
+        writeToSequencer(bytes, count);
     }
-    return static_cast<int>(earliest);
-}
-
-void PtyBoard::inject(const unsigned char* bytes, size_t size, int64_t nowMilliseconds) {
-    if (!isPlugged() || size == 0) return;
-    writeToSequencer(bytes, size);
-    report(BoardEventKind::Injected, nowMilliseconds, bytes, size);
 }
 
 }  // namespace kt57

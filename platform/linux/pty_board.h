@@ -1,83 +1,52 @@
-// The one board model served on a pseudo-terminal and registered under its serial number, so a
-// TtyDriver lists and opens it exactly as it would a real board. The host (kt57-board's headless
-// loop or panel, or a test) waits on descriptor() and calls service() when it is readable or when
-// millisecondsUntilDue() has passed.
+// The virtual board served on a pseudo-terminal and registered under its serial number, so a
+// TtyDriver lists and opens it exactly as it would a real board: a thin part over the board
+// session, whose cable is the terminal. Plugging in opens and registers a terminal; unplugging hangs
+// it up. The host (kt57-board's headless loop or panel, or a test) waits on descriptor() and calls
+// service() when it is readable, when millisecondsUntilDue() has passed, and after it changed the
+// session.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
-#include "device/board_model.h"
+#include "device/board_session.h"
 #include "platform/linux/board_locations.h"
 
 namespace kt57 {
 
-enum class BoardEventKind {
-    Command,    // a 9-byte frame from the sequencer
-    Discarded,  // bytes ended by a CR before they made a frame
-    Silent,     // the model gave no reply to the last command
-    Reply,      // a reply sent to the sequencer
-    Injected,   // raw bytes pushed at the sequencer by hand
-    Plugged,
-    Unplugged,
-};
-
-struct BoardEvent {
-    BoardEventKind kind;
-    int64_t timeMilliseconds;
-    const unsigned char* bytes;
-    size_t size;
-};
-
-class BoardEventSink {
+class PtyBoard : private BoardCable {
 public:
-    virtual ~BoardEventSink() = default;
-    virtual void boardEvent(const BoardEvent& event) = 0;
-};
-
-int64_t monotonicMilliseconds();
-
-class PtyBoard {
-public:
-    static constexpr int pendingCapacity = 16;  // replies on their way; one beyond it is lost
-
-    explicit PtyBoard(const char* registryDirectory);
-    ~PtyBoard();  // unplugs
+    PtyBoard(const char* registryDirectory, Clock& clock);
+    ~PtyBoard() override;  // unplugs
     PtyBoard(const PtyBoard&) = delete;
     PtyBoard& operator=(const PtyBoard&) = delete;
 
-    BoardModel model;
-    int latencyMilliseconds = 1;
-    BoardEventSink* events = nullptr;
+    BoardSession session;
+    BoardModel& model = session.model;
 
-    // Opens a pseudo-terminal for the board and registers it. On failure writes one line to error
-    // (another live process serving this serial number, no pseudo-terminal, unwritable registry).
-    bool plug(int64_t nowMilliseconds, char* error, size_t errorCapacity);
-    // Hangs the terminal up, as pulling the cable would, and withdraws the registration.
-    void unplug(int64_t nowMilliseconds);
+    // On failure writes one line to error (another live process serving this serial number, no
+    // pseudo-terminal, unwritable registry) and the board stays unplugged.
+    bool plug(char* error, size_t errorCapacity) { return session.plug(error, errorCapacity); }
+    void unplug() { session.unplug(); }
     bool isPlugged() const { return master_ >= 0; }
 
     int descriptor() const { return master_; }
     const char* devicePath() const { return devicePath_; }
     const char* registryDirectory() const { return registryDirectory_; }
 
-    // Takes what the sequencer wrote and sends the replies now due.
-    void service(int64_t nowMilliseconds);
-    // Time until the next reply is due; -1 when none is pending.
-    int millisecondsUntilDue(int64_t nowMilliseconds) const;
-    // Pushes raw bytes at the sequencer at once; dropped while unplugged.
-    void inject(const unsigned char* bytes, size_t size, int64_t nowMilliseconds);
+    // Gives the session what the sequencer wrote and sends the sequencer what the session has
+    // for it: due replies and injected bytes.
+    void service();
+    // Time until the next reply is due; -1 when none is on its way.
+    int millisecondsUntilDue() { return session.millisecondsUntilDue(); }
+    // Bytes read from the terminal since the start, whether the session took them or not.
+    uint64_t bytesRead() const { return bytesRead_; }
+    // Bytes written to the terminal since the start.
+    uint64_t bytesSent() const { return bytesSent_; }
 
 private:
-    struct PendingReply {
-        bool used = false;
-        int64_t dueMilliseconds = 0;
-        uint64_t order = 0;
-        unsigned char bytes[9] = {};
-    };
-
-    void report(BoardEventKind kind, int64_t time, const unsigned char* bytes, size_t size);
-    void takeByte(unsigned char byte, int64_t now);
-    void sendDueReplies(int64_t now);
+    bool connectCable(char* error, size_t errorCapacity) override;
+    void disconnectCable() override;
+    void holdOpenLock();
     void writeToSequencer(const unsigned char* bytes, size_t size);
 
     char registryDirectory_[boardPathCapacity] = {};
@@ -85,10 +54,9 @@ private:
     char registeredSerial_[9] = {};
     int master_ = -1;
     int slaveKeeper_ = -1;  // keeps the terminal alive between the sequencer's opens
-    unsigned char command_[9] = {};
-    size_t commandSize_ = 0;
-    PendingReply pending_[pendingCapacity];
-    uint64_t nextOrder_ = 0;
+    bool openLocked_ = false;
+    uint64_t bytesRead_ = 0;
+    uint64_t bytesSent_ = 0;
 };
 
 }  // namespace kt57

@@ -225,7 +225,7 @@ TEST_F(VirtualBoardTest, FixedTablesDropWhatDoesNotFit) {
     EXPECT_EQ(read(handle, 9), "R0000000\r");  // the oldest bytes are kept, the overflow is lost
 }
 
-TEST_F(VirtualBoardTest, RepliesKeepTheirOrderWhenTheLatencyChanges) {
+TEST_F(VirtualBoardTest, AReplyWithAShorterLatencyOvertakesAnEarlierOne) {
     board.latencyMilliseconds = 20;
     const FT_HANDLE handle = open();
     ASSERT_EQ(write(handle, "W0000001\r", 9), FT_OK);

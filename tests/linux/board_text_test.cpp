@@ -1,4 +1,5 @@
-// The board's text interfaces by value: udev names, control lines, escapes, options, registry.
+// The board's text interfaces by value: udev names, options, registry. (Control lines and escapes
+// are the device's: tests/device/board_control_test.cpp.)
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -8,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/board_control.h"
 #include "platform/linux/board_listing.h"
 #include "platform/linux/board_options.h"
 #include "platform/linux/board_registry.h"
@@ -40,51 +40,6 @@ TEST(ByIdName, SerialIsTheLastFieldBeforeTheFirstInterface) {
             EXPECT_STREQ(serial, c.serial) << c.name;
         }
     }
-}
-
-TEST(BoardControlLine, ParsesEachControlAndNamesWhatIsWrong) {
-    struct Case {
-        const char* line;
-        BoardControlKind kind;
-        uint32_t inputs;
-    } cases[] = {
-        {"input 00FF00", BoardControlKind::Input, 0x00FF00}, {"  input abcdef\r", BoardControlKind::Input, 0xABCDEF},
-        {"input 00FF0", BoardControlKind::Invalid, 0},        {"input 00FF000", BoardControlKind::Invalid, 0},
-        {"input", BoardControlKind::Invalid, 0},              {"unplug", BoardControlKind::Unplug, 0},
-        {"plug", BoardControlKind::Plug, 0},                  {"mute", BoardControlKind::Mute, 0},
-        {"unmute", BoardControlKind::Unmute, 0},              {"quit", BoardControlKind::Quit, 0},
-        {"plug now", BoardControlKind::Invalid, 0},           {"plugs", BoardControlKind::Invalid, 0},
-        {"", BoardControlKind::Empty, 0},                     {"inject", BoardControlKind::Invalid, 0},
-        {"inject \\x4", BoardControlKind::Invalid, 0},        {"inject \\q", BoardControlKind::Invalid, 0},
-    };
-    for (const Case& c : cases) {
-        const BoardControl control = parseBoardControl(c.line);
-        EXPECT_EQ(control.kind, c.kind) << c.line;
-        EXPECT_EQ(control.inputs, c.inputs) << c.line;
-        if (c.kind == BoardControlKind::Invalid) {
-            EXPECT_STRNE(control.error, "") << c.line;
-        }
-    }
-}
-
-TEST(BoardControlLine, InjectedBytesRoundTripThroughTheLogFormat) {
-    const BoardControl control = parseBoardControl("inject R0\\x00\\xfF\\\\ z\\r\\n\n");
-    ASSERT_EQ(control.kind, BoardControlKind::Inject);
-    const unsigned char expected[] = {'R', '0', 0x00, 0xFF, '\\', ' ', 'z', '\r', '\n'};
-    ASSERT_EQ(control.size, sizeof expected);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(control.bytes), control.size),
-              std::string(reinterpret_cast<const char*>(expected), sizeof expected));
-    char text[64];
-    formatEscapedBytes(expected, sizeof expected, text, sizeof text);
-    EXPECT_STREQ(text, "R0\\x00\\xFF\\\\ z\\x0D\\x0A");
-    unsigned char again[16];
-    size_t size = 0;
-    ASSERT_TRUE(parseEscapedBytes(text, again, sizeof again, size));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(again), size), std::string(reinterpret_cast<const char*>(expected), sizeof expected));
-    // A short buffer cuts at a whole escape and stays terminated.
-    formatEscapedBytes(expected, sizeof expected, text, 5);
-    EXPECT_STREQ(text, "R0");
-    EXPECT_FALSE(parseEscapedBytes("abc", again, 2, size));
 }
 
 TEST(BoardCommandLine, AcceptsTheThreeOptionsAndRejectsEverythingElse) {

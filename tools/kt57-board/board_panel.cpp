@@ -17,7 +17,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "platform/linux/board_control.h"
+#include "platform/linux/monotonic_clock.h"
+#include "tools/kt57-board/board_controls.h"
 #include "tools/kt57-board/frame_log.h"
 
 namespace kt57 {
@@ -74,11 +75,22 @@ public:
         connect(plugButton_, &QPushButton::clicked, this, [this] { togglePlug(); });
         faultRow->addWidget(plugButton_);
         muteBox_ = new QCheckBox(QStringLiteral("Mute"), faults);
-        connect(muteBox_, &QCheckBox::toggled, this, [this](bool on) {
-            board_.model.muted = on;
-            note(on ? "muted" : "unmuted");
-        });
+        connect(muteBox_, &QCheckBox::toggled, this, [this](bool on) { control(on ? "mute" : "unmute"); });
         faultRow->addWidget(muteBox_);
+        struct FaultBox {
+            const char* label;
+            const char* call;
+        };
+        static constexpr FaultBox faultBoxes[] = {
+            {"Open fails", "open"}, {"Write fails", "write"}, {"Status fails", "status"}, {"Read fails", "read"}};
+        for (const FaultBox& box : faultBoxes) {
+            auto* check = new QCheckBox(QString::fromLatin1(box.label), faults);
+            const char* call = box.call;
+            connect(check, &QCheckBox::toggled, this, [this, call](bool on) {
+                control(QByteArray(on ? "fail " : "heal ").append(call).constData());
+            });
+            faultRow->addWidget(check);
+        }
         injectText_ = new QLineEdit(faults);
         injectText_->setPlaceholderText(QStringLiteral("bytes to inject, e.g. U0000FF\\x0D"));
         connect(injectText_, &QLineEdit::returnPressed, this, [this] { injectTyped(); });
@@ -87,6 +99,17 @@ public:
         connect(injectButton, &QPushButton::clicked, this, [this] { injectTyped(); });
         faultRow->addWidget(injectButton);
         layout->addWidget(faults);
+
+        // Any control line, exactly as kt57-board takes it on standard input.
+        auto* controlRow = new QHBoxLayout;
+        controlText_ = new QLineEdit(this);
+        controlText_->setPlaceholderText(QStringLiteral("control line, e.g. latency 20, fail read, serial VB000002"));
+        connect(controlText_, &QLineEdit::returnPressed, this, [this] { controlTyped(); });
+        controlRow->addWidget(controlText_, 1);
+        auto* controlButton = new QPushButton(QStringLiteral("Send"), this);
+        connect(controlButton, &QPushButton::clicked, this, [this] { controlTyped(); });
+        controlRow->addWidget(controlButton);
+        layout->addLayout(controlRow);
 
         log_ = new QPlainTextEdit(this);
         log_->setReadOnly(true);
@@ -99,29 +122,42 @@ public:
 
         dueTimer_.setSingleShot(true);
         connect(&dueTimer_, &QTimer::timeout, this, [this] { serviceBoard(); });
-        board_.events = this;
+        board_.session.events = this;
         watchTerminal();
         refresh();
-        BoardEvent plugged {BoardEventKind::Plugged, start_, nullptr, 0};
+        BoardEvent plugged {BoardEventKind::Plugged, start_, nullptr, 0, 0};
         boardEvent(plugged);
     }
 
-    ~BoardPanel() override { board_.events = nullptr; }
+    ~BoardPanel() override { board_.session.events = nullptr; }
 
     void boardEvent(const BoardEvent& event) override {
+        if (event.kind == BoardEventKind::Outputs || event.kind == BoardEventKind::Inputs) refresh();
         char line[1200];
-        formatBoardEvent(event, start_, board_.devicePath(), line, sizeof line);
+        if (!formatBoardEvent(event, start_, board_.devicePath(), line, sizeof line)) return;
         log_->appendPlainText(QString::fromLatin1(line));
-        if (event.kind == BoardEventKind::Command) refresh();
     }
 
 private:
     void note(const char* text) {
-        const int64_t elapsed = monotonicMilliseconds() - start_;
-        log_->appendPlainText(QStringLiteral("%1.%2  %3")
-                                  .arg(elapsed / 1000, 4)
-                                  .arg(elapsed % 1000, 3, 10, QLatin1Char('0'))
-                                  .arg(QString::fromLatin1(text)));
+        char line[400];
+        formatBoardNote(text, monotonicMilliseconds() - start_, line, sizeof line);
+        log_->appendPlainText(QString::fromLatin1(line));
+    }
+
+    // Every panel control is a control line, the same as typed on standard input.
+    void control(const char* line) {
+        // The notifier must not outlive a descriptor that a plug or unplug closes.
+        delete notifier_;
+        notifier_ = nullptr;
+        const ControlOutcome outcome = applyControlLine(board_, line);
+        if (outcome.note[0] != '\0') note(outcome.note);
+        if (outcome.problem[0] != '\0') note(outcome.problem);
+        if (outcome.help != nullptr) note(outcome.help);
+        if (outcome.quit) QApplication::quit();
+        watchTerminal();
+        scheduleDue();
+        refresh();
     }
 
     void watchTerminal() {
@@ -133,50 +169,33 @@ private:
     }
 
     void serviceBoard() {
-        const int64_t now = monotonicMilliseconds();
-        board_.service(now);
-        const int wait = board_.millisecondsUntilDue(now);
+        board_.service();
+        scheduleDue();
+    }
+
+    void scheduleDue() {
+        const int wait = board_.millisecondsUntilDue();
         if (wait >= 0) dueTimer_.start(wait);
     }
 
     void setInput(int bit, bool on) {
         const uint32_t mask = uint32_t {1} << bit;
-        board_.model.inputs = on ? (board_.model.inputs | mask) : (board_.model.inputs & ~mask);
+        const uint32_t inputs = on ? (board_.model.inputs | mask) : (board_.model.inputs & ~mask);
         switches_[bit]->setText(on ? QStringLiteral("1") : QStringLiteral("0"));
-        char text[32];
-        std::snprintf(text, sizeof text, "inputs     %06X", static_cast<unsigned>(board_.model.inputs));
-        note(text);
-        refresh();
+        char line[32];
+        std::snprintf(line, sizeof line, "input %06X", static_cast<unsigned>(inputs));
+        control(line);
     }
 
-    void togglePlug() {
-        const int64_t now = monotonicMilliseconds();
-        // The notifier must not outlive the descriptor it watches.
-        delete notifier_;
-        notifier_ = nullptr;
-        if (board_.isPlugged()) {
-            board_.unplug(now);
-        } else {
-            char error[512];
-            if (!board_.plug(now, error, sizeof error)) note(error);
-        }
-        watchTerminal();
-        refresh();
+    void togglePlug() { control(board_.isPlugged() ? "unplug" : "plug"); }
+
+    void controlTyped() {
+        control(controlText_->text().toLatin1().constData());
     }
 
     void injectTyped() {
-        const QByteArray typed = injectText_->text().toLatin1();
-        unsigned char bytes[injectCapacity];
-        size_t size = 0;
-        if (typed.isEmpty() || !parseEscapedBytes(typed.constData(), bytes, sizeof bytes, size)) {
-            note("inject: bad escape (use \\xHH, \\r, \\n or \\\\) or more than 256 bytes");
-            return;
-        }
-        if (!board_.isPlugged()) {
-            note("unplugged, nothing injected");
-            return;
-        }
-        board_.inject(bytes, size, monotonicMilliseconds());
+        const QByteArray line = QByteArrayLiteral("inject ") + injectText_->text().toLatin1();
+        control(line.constData());
     }
 
     void refresh() {
@@ -205,6 +224,7 @@ private:
     QPushButton* plugButton_ = nullptr;
     QCheckBox* muteBox_ = nullptr;
     QLineEdit* injectText_ = nullptr;
+    QLineEdit* controlText_ = nullptr;
     QPlainTextEdit* log_ = nullptr;
     QSocketNotifier* notifier_ = nullptr;
     QTimer dueTimer_;

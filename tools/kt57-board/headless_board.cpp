@@ -9,7 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/linux/board_control.h"
+#include "platform/linux/monotonic_clock.h"
+#include "tools/kt57-board/board_controls.h"
 #include "tools/kt57-board/frame_log.h"
 
 namespace kt57 {
@@ -21,13 +22,12 @@ public:
     StandardOutputLog(PtyBoard& board, int64_t start) : board_(board), start_(start) {}
     void boardEvent(const BoardEvent& event) override {
         char line[1200];
-        formatBoardEvent(event, start_, board_.devicePath(), line, sizeof line);
-        std::printf("%s\n", line);
+        if (formatBoardEvent(event, start_, board_.devicePath(), line, sizeof line)) std::printf("%s\n", line);
     }
     void note(const char* text) {
-        const int64_t elapsed = monotonicMilliseconds() - start_;
-        std::printf("%4lld.%03lld  %s\n", static_cast<long long>(elapsed / 1000),
-                    static_cast<long long>(elapsed % 1000), text);
+        char line[400];
+        formatBoardNote(text, monotonicMilliseconds() - start_, line, sizeof line);
+        std::printf("%s\n", line);
     }
 
 private:
@@ -37,52 +37,18 @@ private:
 
 // Applies one control line; false when it asks the board to end.
 bool applyControl(const char* line, PtyBoard& board, StandardOutputLog& log) {
-    const BoardControl control = parseBoardControl(line);
-    const int64_t now = monotonicMilliseconds();
-    char text[160];
-    switch (control.kind) {
-    case BoardControlKind::Empty:
-        return true;
-    case BoardControlKind::Input:
-        board.model.inputs = control.inputs;
-        std::snprintf(text, sizeof text, "inputs     %06X", static_cast<unsigned>(control.inputs));
-        log.note(text);
-        return true;
-    case BoardControlKind::Unplug:
-        board.unplug(now);
-        return true;
-    case BoardControlKind::Plug:
-        if (!board.plug(now, text, sizeof text)) std::fprintf(stderr, "kt57-board: %s\n", text);
-        return true;
-    case BoardControlKind::Mute:
-        board.model.muted = true;
-        log.note("muted");
-        return true;
-    case BoardControlKind::Unmute:
-        board.model.muted = false;
-        log.note("unmuted");
-        return true;
-    case BoardControlKind::Inject:
-        if (!board.isPlugged()) std::fprintf(stderr, "kt57-board: unplugged, nothing injected\n");
-        board.inject(control.bytes, control.size, now);
-        return true;
-    case BoardControlKind::Quit:
-        return false;
-    case BoardControlKind::Help:
-        std::printf("controls: input 00FF00 | unplug | plug | mute | unmute | inject <bytes, \\xHH escapes> | quit\n");
-        return true;
-    case BoardControlKind::Invalid:
-        std::fprintf(stderr, "kt57-board: %s\n", control.error);
-        return true;
-    }
-    return true;
+    const ControlOutcome outcome = applyControlLine(board, line);
+    if (outcome.note[0] != '\0') log.note(outcome.note);
+    if (outcome.problem[0] != '\0') std::fprintf(stderr, "kt57-board: %s\n", outcome.problem);
+    if (outcome.help != nullptr) std::printf("%s\n", outcome.help);
+    return !outcome.quit;
 }
 
 }  // namespace
 
 int runHeadlessBoard(PtyBoard& board, int shutdownDescriptor, int64_t startMilliseconds) {
     StandardOutputLog log(board, startMilliseconds);
-    board.events = &log;
+    board.session.events = &log;
     char pending[1024];
     size_t pendingSize = 0;
     bool readingInput = true;
@@ -90,18 +56,18 @@ int runHeadlessBoard(PtyBoard& board, int shutdownDescriptor, int64_t startMilli
         pollfd watched[3] = {{shutdownDescriptor, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}, {board.descriptor(), POLLIN, 0}};
         watched[1].fd = readingInput ? STDIN_FILENO : -1;
         std::fflush(stdout);
-        const int ready = poll(watched, 3, board.millisecondsUntilDue(monotonicMilliseconds()));
+        const int ready = poll(watched, 3, board.millisecondsUntilDue());
         if (ready < 0 && errno != EINTR) {
             std::perror("kt57-board: poll");
-            board.events = nullptr;
+            board.session.events = nullptr;
             return 4;
         }
         if (ready > 0 && watched[0].revents != 0) break;
         if (ready > 0 && (watched[2].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && (watched[2].revents & POLLIN) == 0) {
             std::fprintf(stderr, "kt57-board: the pseudo-terminal failed; board unplugged\n");
-            board.unplug(monotonicMilliseconds());
+            board.unplug();
         }
-        board.service(monotonicMilliseconds());
+        board.service();
         if (ready <= 0 || watched[1].revents == 0) continue;
 
         const ssize_t got = read(STDIN_FILENO, pending + pendingSize, sizeof pending - 1 - pendingSize);
@@ -129,7 +95,7 @@ int runHeadlessBoard(PtyBoard& board, int shutdownDescriptor, int64_t startMilli
         if (!keepRunning) break;
     }
     std::fflush(stdout);
-    board.events = nullptr;
+    board.session.events = nullptr;
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/linux/board_locations.h"
 #include "platform/linux/board_options.h"
+#include "platform/linux/monotonic_clock.h"
 #include "platform/linux/pty_board.h"
 #include "tools/common/version_option.h"
 #include "tools/kt57-board/headless_board.h"
@@ -28,7 +29,8 @@ const char usage[] =
     "  --serial S     serial number, 8 characters from '0' to 'Z' (default VB000001)\n"
     "  --latency MS   delay before each reply, 0 to 10000 ms (default 1)\n"
     "  --headless     no window: frames on standard output, controls on standard input\n"
-    "                 (input 00FF00, unplug, plug, mute, unmute, inject <bytes>, quit)\n"
+    "                 (input 00FF00, latency MS, unplug, plug, mute, unmute, fail CALL, heal CALL,\n"
+    "                 serial S, inject <bytes>, help, quit; see docs/virtual-board.md)\n"
     "The board registers in $XDG_RUNTIME_DIR/kt57d/boards, where kt57d finds it.\n";
 
 }  // namespace
@@ -66,11 +68,12 @@ int main(int argc, char** argv) {
     }
 
     const kt57::BoardLocations locations = kt57::defaultBoardLocations();
-    kt57::PtyBoard board(locations.registryDirectory);
-    for (int i = 0; i < 9; ++i) board.model.serialNumber[i] = options.serialNumber[i];
-    board.latencyMilliseconds = options.latencyMilliseconds;
+    kt57::MonotonicClock clock;
+    kt57::PtyBoard board(locations.registryDirectory, clock);
+    board.session.setSerialNumber(options.serialNumber);
+    board.session.latencyMilliseconds = options.latencyMilliseconds;
     const int64_t start = kt57::monotonicMilliseconds();
-    if (!board.plug(start, error, sizeof error)) {
+    if (!board.plug(error, sizeof error)) {
         std::fprintf(stderr, "kt57-board: %s\n", error);
         return exitCannotServe;
     }
@@ -87,6 +90,6 @@ int main(int argc, char** argv) {
 #else
     status = kt57::runHeadlessBoard(board, shutdownDescriptor, start);
 #endif
-    board.unplug(kt57::monotonicMilliseconds());
+    board.unplug();
     return status;
 }

@@ -5,18 +5,13 @@
 #include <sstream>
 
 #include "console/controls.h"
+#include "device/board_control.h"
+#include "device/byte_escapes.h"
 
 namespace kt57 {
 namespace {
 
 constexpr uint64_t maxTime = uint64_t{1} << 53;
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 bool parseDecimal(const std::string& word, uint64_t limit, uint64_t& value) {
     if (word.empty() || word.size() > 19) return false;
@@ -114,28 +109,39 @@ struct LineParser {
         return true;
     }
 
-    bool input(HeadlessEvent& event) {
-        if (!argumentCount(1, 1)) return false;
-        uint32_t value = 0;
-        bool valid = words[2].size() == 6;
-        for (char c : words[2]) {
-            const int digit = hexDigit(c);
-            valid = valid && digit >= 0;
-            value = value * 16 + static_cast<uint32_t>(digit < 0 ? 0 : digit);
+    // A board-control line after the time, in the one control language; the events it always had
+    // keep their own kinds.
+    bool board(HeadlessEvent& event) {
+        std::string line;
+        for (size_t i = 1; i < words.size(); ++i) line += (i > 1 ? " " : "") + words[i];
+        const BoardControl control = parseBoardControl(line.data(), line.size(), BoardControlFace::Events);
+        switch (control.kind) {
+            case BoardControlKind::Input:
+                event.kind = HeadlessEventKind::Input;
+                event.code = control.inputs;
+                return true;
+            case BoardControlKind::Latency:
+                event.kind = HeadlessEventKind::Latency;
+                event.code = control.latencyMilliseconds;
+                return true;
+            case BoardControlKind::Unplug: event.kind = HeadlessEventKind::Unplug; return true;
+            case BoardControlKind::Plug: event.kind = HeadlessEventKind::Plug; return true;
+            case BoardControlKind::Mute: event.kind = HeadlessEventKind::Mute; return true;
+            case BoardControlKind::Unmute: event.kind = HeadlessEventKind::Unmute; return true;
+            case BoardControlKind::Inject:
+                event.kind = HeadlessEventKind::Inject;
+                event.bytes.assign(reinterpret_cast<const char*>(control.bytes), control.size);
+                return true;
+            case BoardControlKind::Invalid: {
+                std::string reason(describeBoardControlError(control, nullptr, 0), '\0');
+                describeBoardControlError(control, reason.data(), reason.size() + 1);
+                return fail(reason);
+            }
+            default:
+                event.kind = HeadlessEventKind::Board;
+                event.board = control;
+                return true;
         }
-        if (!valid) return fail("bad inputs '" + words[2] + "': six hexadecimal digits");
-        event.kind = HeadlessEventKind::Input;
-        event.code = value;
-        return true;
-    }
-
-    bool inject(HeadlessEvent& event) {
-        if (!argumentCount(1, 1)) return false;
-        event.kind = HeadlessEventKind::Inject;
-        if (!decodeFrameWord(words[2], event.bytes)) {
-            return fail("bad bytes '" + words[2] + "': characters and \\xHH escapes");
-        }
-        return true;
     }
 
     bool plain(HeadlessEvent& event, HeadlessEventKind kind) {
@@ -157,13 +163,7 @@ struct LineParser {
         if (name == "paint") return plain(event, HeadlessEventKind::Paint);
         if (name == "menu") return number(event, HeadlessEventKind::Menu, 0xFFFFFFFFu, "command");
         if (name == "close") return plain(event, HeadlessEventKind::Close);
-        if (name == "input") return input(event);
-        if (name == "latency") return number(event, HeadlessEventKind::Latency, 1000000000u, "latency");
-        if (name == "unplug") return plain(event, HeadlessEventKind::Unplug);
-        if (name == "plug") return plain(event, HeadlessEventKind::Plug);
-        if (name == "mute") return plain(event, HeadlessEventKind::Mute);
-        if (name == "unmute") return plain(event, HeadlessEventKind::Unmute);
-        if (name == "inject") return inject(event);
+        if (isBoardControlWord(name.data(), name.size(), BoardControlFace::Events)) return board(event);
         if (name == "screen") return plain(event, HeadlessEventKind::Screen);
         if (name == "state") return plain(event, HeadlessEventKind::State);
         return fail("unknown event '" + name + "'");
@@ -173,19 +173,10 @@ struct LineParser {
 }  // namespace
 
 bool decodeFrameWord(const std::string& word, std::string& bytes) {
-    bytes.clear();
-    for (size_t i = 0; i < word.size(); ++i) {
-        const char c = word[i];
-        if (c != '\\') {
-            bytes.push_back(c);
-            continue;
-        }
-        if (i + 3 >= word.size()) return false;
-        if (word[i + 1] != 'x' || hexDigit(word[i + 2]) < 0 || hexDigit(word[i + 3]) < 0) return false;
-        bytes.push_back(static_cast<char>(hexDigit(word[i + 2]) * 16 + hexDigit(word[i + 3])));
-        i += 3;
-    }
-    return true;
+    size_t size = 0;
+    if (!decodeEscapedBytes(word.data(), word.size(), nullptr, 0, size)) return false;
+    bytes.assign(size, '\0');
+    return decodeEscapedBytes(word.data(), word.size(), reinterpret_cast<unsigned char*>(bytes.data()), size, size);
 }
 
 bool parseEvents(const std::string& text, const std::string& name, std::vector<HeadlessEvent>& events,

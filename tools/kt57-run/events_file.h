@@ -13,7 +13,7 @@ namespace kt57 {
 bool parseEvents(const std::string& text, const std::string& name, std::vector<HeadlessEvent>& events,
                  std::string& error);
 
-// Decodes a word written like a trace frame: bytes 0x20-0x7E as themselves, "\xHH" for any byte.
+// Decodes a word written like a trace frame (device/byte_escapes.h), \r, \n and \\ included.
 bool decodeFrameWord(const std::string& word, std::string& bytes);
 
 }  // namespace kt57

@@ -3,19 +3,15 @@
 
 #include <cinttypes>
 
+#include "device/byte_escapes.h"
+
 namespace kt57 {
 
 std::string formatFrame(const char* bytes, size_t size) {
     std::string text;
     for (size_t i = 0; i < size; ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
-            text.push_back(static_cast<char>(byte));
-        } else {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            text += escape;
-        }
+        char piece[escapedByteLength];
+        text.append(piece, escapeByte(static_cast<unsigned char>(bytes[i]), piece));
     }
     return text;
 }

@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "device/apply_board_control.h"
+
 namespace kt57 {
 namespace {
 
 constexpr size_t maximumLine = 200;
-constexpr int maximumLatency = 10000;
+constexpr uint32_t maximumFileLatency = 10000;  // what a "latency = N" line has always allowed
 
 struct Span {
     const char* begin;
@@ -24,93 +26,94 @@ Span trim(Span span) {
     return span;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
+enum class LegacyValue : uint8_t { Word, PaddedInputs, FileLatency, Switch };
 
-bool readHex24(Span value, uint32_t& result) {
-    if (value.size() < 1 || value.size() > 6) return false;
-    uint32_t number = 0;
-    for (const char* c = value.begin; c < value.end; ++c) {
-        const int digit = hexDigit(*c);
-        if (digit < 0) return false;
-        number = (number << 4) | static_cast<uint32_t>(digit);
-    }
-    result = number;
-    return true;
-}
+// A "key = value" line and the control line it stands for.
+struct LegacyKey {
+    const char* key;
+    LegacyValue value;
+    const char* control;     // followed by the value; for a switch, the control when it is 1
+    const char* offControl;  // a switch's control when it is 0
+    const char* expected;
+};
 
-bool readDecimal(Span value, int maximum, int& result) {
-    if (value.size() < 1 || value.size() > 6) return false;
-    int number = 0;
-    for (const char* c = value.begin; c < value.end; ++c) {
-        if (*c < '0' || *c > '9') return false;
-        number = number * 10 + (*c - '0');
-    }
-    if (number > maximum) return false;
-    result = number;
-    return true;
-}
+constexpr LegacyKey legacyKeys[] = {
+    {"serial", LegacyValue::Word, "serial", nullptr, "1 to 8 printable characters"},
+    {"inputs", LegacyValue::PaddedInputs, "input", nullptr, "1 to 6 hexadecimal digits"},
+    {"latency", LegacyValue::FileLatency, "latency", nullptr, "milliseconds from 0 to 10000"},
+    {"muted", LegacyValue::Switch, "mute", "unmute", "0 or 1"},
+    {"unplugged", LegacyValue::Switch, "unplug", "plug", "0 or 1"},
+    {"openFails", LegacyValue::Switch, "fail open", "heal open", "0 or 1"},
+    {"writeFails", LegacyValue::Switch, "fail write", "heal write", "0 or 1"},
+    {"statusFails", LegacyValue::Switch, "fail status", "heal status", "0 or 1"},
+    {"readFails", LegacyValue::Switch, "fail read", "heal read", "0 or 1"},
+};
 
-bool readSwitch(Span value, bool& result) {
-    if (value.equals("0")) {
-        result = false;
-        return true;
+// Writes the control line for a "key = value" line into line; false, with the problem in message,
+// when the value is not one the key ever took.
+bool legacyControlLine(Span key, Span value, char* line, size_t lineSize, char* message, size_t messageSize) {
+    const LegacyKey* found = nullptr;
+    for (const LegacyKey& legacy : legacyKeys) {
+        if (key.equals(legacy.key)) found = &legacy;
     }
-    if (value.equals("1")) {
-        result = true;
-        return true;
+    if (found == nullptr) {
+        std::snprintf(message, messageSize, "unknown key '%.*s'", static_cast<int>(key.size() > 40 ? 40 : key.size()),
+                      key.begin);
+        return false;
     }
-    return false;
-}
-
-bool readSerial(Span value, char (&serial)[9]) {
-    if (value.size() < 1 || value.size() > 8) return false;
-    for (const char* c = value.begin; c < value.end; ++c) {
-        if (*c <= ' ' || *c > '~') return false;
+    const int valueSize = static_cast<int>(value.size());
+    bool ok = true;
+    switch (found->value) {
+    case LegacyValue::Word:
+        std::snprintf(line, lineSize, "%s %.*s", found->control, valueSize, value.begin);
+        break;
+    case LegacyValue::PaddedInputs:
+        ok = value.size() >= 1 && value.size() <= 6;
+        std::snprintf(line, lineSize, "%s %.*s%.*s", found->control, 6 - (ok ? valueSize : 6), "000000", valueSize,
+                      value.begin);
+        break;
+    case LegacyValue::FileLatency:
+        ok = value.size() >= 1 && value.size() <= 6;
+        std::snprintf(line, lineSize, "%s %.*s", found->control, valueSize, value.begin);
+        break;
+    case LegacyValue::Switch:
+        ok = value.equals("0") || value.equals("1");
+        std::snprintf(line, lineSize, "%s", value.equals("1") ? found->control : found->offControl);
+        break;
     }
-    std::memset(serial, 0, sizeof serial);
-    std::memcpy(serial, value.begin, value.size());
-    return true;
-}
-
-// One "key = value" line; the problem text is left in message when it returns false.
-bool applyLine(Span key, Span value, BoardConfig& config, char* message, size_t messageSize) {
-    bool ok = false;
-    const char* expected = "";
-    if (key.equals("serial")) {
-        ok = readSerial(value, config.serialNumber);
-        expected = "1 to 8 printable characters";
-    } else if (key.equals("inputs")) {
-        ok = readHex24(value, config.inputs);
-        expected = "1 to 6 hexadecimal digits";
-    } else if (key.equals("latency")) {
-        ok = readDecimal(value, maximumLatency, config.latencyMilliseconds);
-        expected = "milliseconds from 0 to 10000";
-    } else {
-        bool* flag = nullptr;
-        if (key.equals("muted")) flag = &config.muted;
-        if (key.equals("unplugged")) flag = &config.faults.unplugged;
-        if (key.equals("openFails")) flag = &config.faults.openFails;
-        if (key.equals("writeFails")) flag = &config.faults.writeFails;
-        if (key.equals("statusFails")) flag = &config.faults.statusFails;
-        if (key.equals("readFails")) flag = &config.faults.readFails;
-        if (flag == nullptr) {
-            std::snprintf(message, messageSize, "unknown key '%.*s'", static_cast<int>(key.size() > 40 ? 40 : key.size()),
-                          key.begin);
-            return false;
-        }
-        ok = readSwitch(value, *flag);
-        expected = "0 or 1";
-    }
+    BoardControl control;
+    if (ok) control = parseBoardControl(line, BoardControlFace::Config);
+    ok = ok && control.kind != BoardControlKind::Invalid;
+    if (ok && found->value == LegacyValue::FileLatency) ok = control.latencyMilliseconds <= maximumFileLatency;
     if (!ok) {
         std::snprintf(message, messageSize, "%.*s: '%.*s' is not %s", static_cast<int>(key.size()), key.begin,
-                      static_cast<int>(value.size() > 40 ? 40 : value.size()), value.begin, expected);
+                      valueSize > 40 ? 40 : valueSize, value.begin, found->expected);
     }
     return ok;
+}
+
+// What one control line makes of the board the file describes.
+void stage(const BoardControl& control, BoardConfig& config) {
+    switch (control.kind) {
+    case BoardControlKind::Input: config.inputs = control.inputs; break;
+    case BoardControlKind::Latency: config.latencyMilliseconds = static_cast<int>(control.latencyMilliseconds); break;
+    case BoardControlKind::Unplug: config.faults.unplugged = true; break;
+    case BoardControlKind::Plug: config.faults.unplugged = false; break;
+    case BoardControlKind::Mute: config.muted = true; break;
+    case BoardControlKind::Unmute: config.muted = false; break;
+    case BoardControlKind::Fail: config.faults.fails(control.call) = true; break;
+    case BoardControlKind::Heal: config.faults.fails(control.call) = false; break;
+    case BoardControlKind::Serial:
+        std::memcpy(config.serialNumber, control.serialNumber, sizeof config.serialNumber);
+        break;
+    case BoardControlKind::Inject:
+        for (size_t i = 0; i < control.size && config.injectSize < sizeof config.inject; ++i) {
+            config.inject[config.injectSize++] = control.bytes[i];
+        }
+        break;
+    default:
+        break;
+    }
 }
 
 }  // namespace
@@ -132,16 +135,26 @@ int parseBoardConfig(const char* text, size_t size, BoardConfig& config, ConfigP
         if (line.size() == 0) continue;
 
         char message[160] = {};
-        bool ok = false;
+        char controlLine[maximumLine + 32];
+        bool ok = line.size() <= maximumLine;
         const void* equals = std::memchr(line.begin, '=', line.size());
-        if (line.size() > maximumLine) {
+        if (!ok) {
             std::snprintf(message, sizeof message, "line longer than %u characters", static_cast<unsigned>(maximumLine));
-        } else if (equals == nullptr) {
-            std::snprintf(message, sizeof message, "expected key = value");
-        } else {
+        } else if (equals != nullptr) {
             const char* split = static_cast<const char*>(equals);
-            ok = applyLine(trim(Span{line.begin, split}), trim(Span{split + 1, line.end}), config, message,
-                           sizeof message);
+            ok = legacyControlLine(trim(Span{line.begin, split}), trim(Span{split + 1, line.end}), controlLine,
+                                   sizeof controlLine, message, sizeof message);
+        } else {
+            std::snprintf(controlLine, sizeof controlLine, "%.*s", static_cast<int>(line.size()), line.begin);
+        }
+        if (ok) {
+            const BoardControl control = parseBoardControl(controlLine, BoardControlFace::Config);
+            if (control.kind == BoardControlKind::Invalid) {
+                describeBoardControlError(control, message, sizeof message);
+                ok = false;
+            } else {
+                stage(control, config);
+            }
         }
         if (!ok) {
             ++problems;
@@ -151,16 +164,29 @@ int parseBoardConfig(const char* text, size_t size, BoardConfig& config, ConfigP
     return problems;
 }
 
-void applyBoardConfig(const BoardConfig& config, VirtualBoard& board) {
-    std::memcpy(board.model.serialNumber, config.serialNumber, sizeof board.model.serialNumber);
-    board.model.inputs = config.inputs & 0xFFFFFFu;
-    board.model.muted = config.muted;
-    board.latencyMilliseconds = config.latencyMilliseconds;
-    const bool wasUnplugged = board.faults.unplugged;
-    board.faults = config.faults;
-    board.faults.unplugged = wasUnplugged;
-    if (config.faults.unplugged && !wasUnplugged) board.unplug();
-    if (!config.faults.unplugged && wasUnplugged) board.plug();
+void applyBoardConfig(const BoardConfig& config, BoardSession& session) {
+    BoardControl control;
+    const auto apply = [&](BoardControlKind kind) {
+        control.kind = kind;
+        applyBoardControl(session, control);
+    };
+    std::memcpy(control.serialNumber, config.serialNumber, sizeof control.serialNumber);
+    apply(BoardControlKind::Serial);
+    control.inputs = config.inputs & 0xFFFFFFu;
+    apply(BoardControlKind::Input);
+    control.latencyMilliseconds = static_cast<uint32_t>(config.latencyMilliseconds);
+    apply(BoardControlKind::Latency);
+    apply(config.muted ? BoardControlKind::Mute : BoardControlKind::Unmute);
+    BoardFaults faults = config.faults;
+    constexpr FailingCall calls[] = {FailingCall::Open, FailingCall::Write, FailingCall::Status, FailingCall::Read};
+    for (FailingCall call : calls) {
+        control.call = call;
+        apply(faults.fails(call) ? BoardControlKind::Fail : BoardControlKind::Heal);
+    }
+    apply(config.faults.unplugged ? BoardControlKind::Unplug : BoardControlKind::Plug);
+    control.size = config.injectSize;
+    std::memcpy(control.bytes, config.inject, config.injectSize);
+    if (control.size > 0) apply(BoardControlKind::Inject);
 }
 
 }  // namespace kt57

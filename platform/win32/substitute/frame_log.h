@@ -8,10 +8,6 @@ namespace kt57 {
 
 inline constexpr char frameLogFileName[] = "FTD2XX.log";
 
-// Bytes as log text: printable ASCII as it is, CR as \r, backslash as \\, anything else as \xNN.
-// Always NUL-terminated; the text is cut at a whole byte when the output is too small.
-void describeBytes(const unsigned char* bytes, size_t size, char* out, size_t outSize);
-
 class FrameLog {
 public:
     FrameLog() = default;
@@ -28,7 +24,7 @@ public:
         __attribute__((format(printf, 2, 3)))
 #endif
         ;
-    // "<what> <bytes>" with the bytes described as above.
+    // "<what> <bytes>", the bytes escaped as in every trace and log (device/byte_escapes.h).
     void bytes(const char* what, const unsigned char* data, size_t size);
 
 private:
