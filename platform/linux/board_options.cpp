@@ -60,6 +60,15 @@ bool parseBoardOptions(int argc, const char* const* argv, BoardOptions& options,
         } else if (missing) {
             std::snprintf(error, capacity, "--latency needs a value");
             return false;
+        } else if (const char* path = optionValue(argc, argv, i, "--vcd", missing)) {
+            if (*path == '\0') {
+                std::snprintf(error, capacity, "--vcd needs a file name");
+                return false;
+            }
+            options.vcdPath = path;
+        } else if (missing) {
+            std::snprintf(error, capacity, "--vcd needs a file name");
+            return false;
         } else {
             std::snprintf(error, capacity, "unknown argument '%s' (try --help)", argument);
             return false;

@@ -1,4 +1,4 @@
-// kt57-board's command line: --serial S, --latency MS, --headless, --help.
+// kt57-board's command line: --serial S, --latency MS, --headless, --vcd FILE, --help.
 #pragma once
 #include <cstddef>
 
@@ -8,6 +8,7 @@ struct BoardOptions {
     char serialNumber[9] = "VB000001";
     int latencyMilliseconds = 1;
     bool headless = false;
+    const char* vcdPath = nullptr;  // in argv; nullptr: no recording
     bool help = false;
 };
 

@@ -14,6 +14,13 @@ inline int64_t monotonicMilliseconds() {
     return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+// For kt57-board's recording, finer than the board's own milliseconds.
+inline int64_t monotonicMicroseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
 class MonotonicClock : public Clock {
 public:
     int64_t nowMilliseconds() override { return monotonicMilliseconds(); }

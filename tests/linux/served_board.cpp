@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 namespace kt57::test {
 
@@ -39,24 +40,24 @@ BoardLocations BoardSandbox::locations() const {
     return locations;
 }
 
-ServedBoard::ServedBoard(const BoardSandbox& sandbox, const char* serial, int latencyMilliseconds, Face face) {
+ServedBoard::ServedBoard(const BoardSandbox& sandbox, const char* serial, int latencyMilliseconds, Face face,
+                         const std::string& vcdPath) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) return;
     const std::string runtime = sandbox.runtimeDirectory();
     const std::string latency = std::to_string(latencyMilliseconds);
+    std::vector<const char*> arguments {"kt57-board", "--serial", serial, "--latency", latency.c_str()};
+    if (face == Face::Headless) arguments.push_back("--headless");
+    if (!vcdPath.empty()) arguments.insert(arguments.end(), {"--vcd", vcdPath.c_str()});
+    arguments.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         dup2(toChild[0], STDIN_FILENO);
         dup2(fromChild[1], STDOUT_FILENO);
         setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        if (face == Face::OffscreenPanel) {
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            execl(KT57_BOARD_PATH, "kt57-board", "--serial", serial, "--latency", latency.c_str(),
-                  static_cast<char*>(nullptr));
-        }
-        execl(KT57_BOARD_PATH, "kt57-board", "--headless", "--serial", serial, "--latency", latency.c_str(),
-              static_cast<char*>(nullptr));
+        if (face == Face::OffscreenPanel) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execv(KT57_BOARD_PATH, const_cast<char* const*>(arguments.data()));
         _exit(127);
     }
     close(toChild[0]);

@@ -27,7 +27,7 @@ class ServedBoard {
 public:
     enum class Face { Headless, OffscreenPanel };
     ServedBoard(const BoardSandbox& sandbox, const char* serial, int latencyMilliseconds = 1,
-                Face face = Face::Headless);
+                Face face = Face::Headless, const std::string& vcdPath = "");
     ~ServedBoard();  // SIGTERM, then waits
 
     bool started() const { return devicePath_.size() > 0; }
@@ -37,6 +37,7 @@ public:
     bool control(const std::string& line, const std::string& expectedLog = "");
     // Waits until the log, after the last text found, contains text; true when it came in time.
     bool waitForLog(const std::string& text, int timeoutMilliseconds = 1000);
+    const std::string& log() const { return log_; }
     void kill(int signalNumber);  // and reaps the process
     int exitStatus() const { return exitStatus_; }
 

@@ -232,9 +232,16 @@ private:
 
 }  // namespace
 
-int runBoardPanel(PtyBoard& board, int shutdownDescriptor, int64_t startMilliseconds, int argc, char** argv) {
+int runBoardPanel(PtyBoard& board, int shutdownDescriptor, int64_t startMilliseconds, PinRecording* recording,
+                  int argc, char** argv) {
     QApplication application(argc, argv);
     BoardPanel panel(board, startMilliseconds);
+    QTimer flushTimer;
+    if (recording != nullptr) {
+        recording->join(board.session);
+        QObject::connect(&flushTimer, &QTimer::timeout, &application, [recording] { recording->flush(); });
+        flushTimer.start(PinRecording::flushIntervalMilliseconds);
+    }
     QSocketNotifier shutdown(shutdownDescriptor, QSocketNotifier::Read);
     QObject::connect(&shutdown, &QSocketNotifier::activated, &application, &QApplication::quit);
     panel.show();

@@ -4,10 +4,13 @@
 #include <cstdint>
 
 #include "platform/linux/pty_board.h"
+#include "tools/kt57-board/pin_recording.h"
 
 namespace kt57 {
 
-// Runs the Qt event loop around an already plugged board; returns the process exit code.
-int runBoardPanel(PtyBoard& board, int shutdownDescriptor, int64_t startMilliseconds, int argc, char** argv);
+// Runs the Qt event loop around an already plugged board, with the recording (when given) in front
+// of the panel; returns the process exit code.
+int runBoardPanel(PtyBoard& board, int shutdownDescriptor, int64_t startMilliseconds, PinRecording* recording,
+                  int argc, char** argv);
 
 }  // namespace kt57

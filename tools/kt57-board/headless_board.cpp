@@ -46,9 +46,10 @@ bool applyControl(const char* line, PtyBoard& board, StandardOutputLog& log) {
 
 }  // namespace
 
-int runHeadlessBoard(PtyBoard& board, int shutdownDescriptor, int64_t startMilliseconds) {
+int runHeadlessBoard(PtyBoard& board, int shutdownDescriptor, int64_t startMilliseconds, PinRecording* recording) {
     StandardOutputLog log(board, startMilliseconds);
     board.session.events = &log;
+    if (recording != nullptr) recording->join(board.session);
     char pending[1024];
     size_t pendingSize = 0;
     bool readingInput = true;
@@ -56,7 +57,8 @@ int runHeadlessBoard(PtyBoard& board, int shutdownDescriptor, int64_t startMilli
         pollfd watched[3] = {{shutdownDescriptor, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}, {board.descriptor(), POLLIN, 0}};
         watched[1].fd = readingInput ? STDIN_FILENO : -1;
         std::fflush(stdout);
-        const int ready = poll(watched, 3, board.millisecondsUntilDue());
+        const int flushDue = recording != nullptr ? recording->millisecondsUntilFlush() : -1;
+        const int ready = poll(watched, 3, earlierTimeout(board.millisecondsUntilDue(), flushDue));
         if (ready < 0 && errno != EINTR) {
             std::perror("kt57-board: poll");
             board.session.events = nullptr;
@@ -68,6 +70,7 @@ int runHeadlessBoard(PtyBoard& board, int shutdownDescriptor, int64_t startMilli
             board.unplug();
         }
         board.service();
+        if (recording != nullptr) recording->flushIfDue();
         if (ready <= 0 || watched[1].revents == 0) continue;
 
         const ssize_t got = read(STDIN_FILENO, pending + pendingSize, sizeof pending - 1 - pendingSize);

@@ -2,11 +2,12 @@
 #pragma once
 
 #include "platform/linux/pty_board.h"
+#include "tools/kt57-board/pin_recording.h"
 
 namespace kt57 {
 
-// Serves an already plugged board until quit, a shutdown signal, or a fatal terminal error.
-// Returns the process exit code.
-int runHeadlessBoard(PtyBoard& board, int shutdownDescriptor, int64_t startMilliseconds);
+// Serves an already plugged board until quit, a shutdown signal, or a fatal terminal error, with
+// the recording (when given) in front of the log. Returns the process exit code.
+int runHeadlessBoard(PtyBoard& board, int shutdownDescriptor, int64_t startMilliseconds, PinRecording* recording);
 
 }  // namespace kt57

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "platform/linux/board_locations.h"
 #include "platform/linux/board_options.h"
@@ -11,6 +12,7 @@
 #include "platform/linux/pty_board.h"
 #include "tools/common/version_option.h"
 #include "tools/kt57-board/headless_board.h"
+#include "tools/kt57-board/pin_recording.h"
 #include "tools/kt57-board/shutdown_signals.h"
 
 #ifdef KT57_BOARD_PANEL
@@ -23,11 +25,13 @@ namespace {
 constexpr int exitBadArguments = 2;
 constexpr int exitCannotServe = 3;
 constexpr int exitNoDisplay = 5;
+constexpr int exitRecording = 6;  // the --vcd file could not be created or written whole
 
 const char usage[] =
-    "usage: kt57-board [--serial S] [--latency MS] [--headless]\n"
+    "usage: kt57-board [--serial S] [--latency MS] [--headless] [--vcd FILE]\n"
     "  --serial S     serial number, 8 characters from '0' to 'Z' (default VB000001)\n"
     "  --latency MS   delay before each reply, 0 to 10000 ms (default 1)\n"
+    "  --vcd FILE     record the outputs and inputs as a waveform (docs/waveforms.md)\n"
     "  --headless     no window: frames on standard output, controls on standard input\n"
     "                 (input 00FF00, latency MS, unplug, plug, mute, unmute, fail CALL, heal CALL,\n"
     "                 serial S, inject <bytes>, help, quit; see docs/virtual-board.md)\n"
@@ -73,6 +77,15 @@ int main(int argc, char** argv) {
     board.session.setSerialNumber(options.serialNumber);
     board.session.latencyMilliseconds = options.latencyMilliseconds;
     const int64_t start = kt57::monotonicMilliseconds();
+    kt57::PinRecording recording(board.model, kt57::monotonicMicroseconds());
+    if (options.vcdPath != nullptr) {
+        std::string recordingError;
+        if (!recording.open(options.vcdPath, recordingError)) {
+            std::fprintf(stderr, "kt57-board: %s\n", recordingError.c_str());
+            return exitRecording;
+        }
+    }
+    kt57::PinRecording* const recordingUsed = options.vcdPath != nullptr ? &recording : nullptr;
     if (!board.plug(error, sizeof error)) {
         std::fprintf(stderr, "kt57-board: %s\n", error);
         return exitCannotServe;
@@ -83,13 +96,14 @@ int main(int argc, char** argv) {
     int status = 0;
 #ifdef KT57_BOARD_PANEL
     if (!options.headless) {
-        status = kt57::runBoardPanel(board, shutdownDescriptor, start, argc, argv);
+        status = kt57::runBoardPanel(board, shutdownDescriptor, start, recordingUsed, argc, argv);
     } else {
-        status = kt57::runHeadlessBoard(board, shutdownDescriptor, start);
+        status = kt57::runHeadlessBoard(board, shutdownDescriptor, start, recordingUsed);
     }
 #else
-    status = kt57::runHeadlessBoard(board, shutdownDescriptor, start);
+    status = kt57::runHeadlessBoard(board, shutdownDescriptor, start, recordingUsed);
 #endif
+    if (!recording.close() && status == 0) status = exitRecording;
     board.unplug();
     return status;
 }

@@ -13,10 +13,12 @@
 #include "tools/common/version_option.h"
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/run_trace.h"
+#include "tools/kt57-run/run_waves.h"
 
 namespace {
 
 constexpr int exitUsage = 2;
+constexpr int exitWaveform = 3;  // the --vcd file could not be created or written whole
 constexpr const char* usage = "usage: kt57-run [--events FILE] [--until MS] [--board-serial S] [DIR]\n";
 
 struct Options {
@@ -24,6 +26,7 @@ struct Options {
     int64_t until = 60000;
     std::string boardSerial = "VB000001";
     std::string directory = ".";
+    std::string vcdFile;
 };
 
 int fail(const std::string& message) {
@@ -54,13 +57,16 @@ int parseOptions(int argc, char** argv, Options& options) {
     bool haveDirectory = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool takesValue = arg == "--events" || arg == "--until" || arg == "--board-serial";
+        const bool takesValue = arg == "--events" || arg == "--until" || arg == "--board-serial" || arg == "--vcd";
         if (takesValue && i + 1 >= argc) return fail("option " + arg + " needs a value");
         if (arg == "--help" || arg == "-h") {
             std::fputs(usage, stdout);
             return 0;
         } else if (arg == "--events") {
             options.eventsFile = argv[++i];
+        } else if (arg == "--vcd") {
+            options.vcdFile = argv[++i];
+            if (options.vcdFile.empty()) return fail("option --vcd needs a file name");
         } else if (arg == "--until") {
             if (!parseUntil(argv[++i], options.until)) return fail(std::string("bad --until '") + argv[i] + "': milliseconds");
         } else if (arg == "--board-serial") {
@@ -135,7 +141,13 @@ int main(int argc, char** argv) {
     kt57::TracingObserver observer(trace);
     run.useDriver(driver);
     run.useSurface(surface);
-    run.setObserver(&observer);
+    kt57::RunWaves waves(run, observer);
+    const bool recording = !options.vcdFile.empty();
+    if (recording && !waves.open(options.vcdFile)) {
+        std::fprintf(stderr, "kt57-run: %s: %s\n", options.vcdFile.c_str(), waves.error().c_str());
+        return exitWaveform;
+    }
+    run.setObserver(recording ? static_cast<kt57::RunObserver*>(&waves) : &observer);
     run.onReport = [&](const kt57::HeadlessEvent& event) {
         if (event.kind == kt57::HeadlessEventKind::Screen) trace.screen(run.canvas());
         else trace.line(kt57::formatState(run.sequencer()));
@@ -146,6 +158,7 @@ int main(int argc, char** argv) {
     // Ends at the window's destruction, when nothing more can happen, or at --until (inclusive).
     bool ended = false;
     auto checkEnd = [&] {
+        if (recording) waves.sample();
         if (run.finished()) {
             trace.line("exit");
             return true;
@@ -157,5 +170,9 @@ int main(int argc, char** argv) {
     if (!ended) run.clock().advanceTo(options.until);
     trace.line(kt57::formatState(run.sequencer()));
     std::fflush(stdout);
+    if (recording && !waves.close()) {
+        std::fprintf(stderr, "kt57-run: %s: %s\n", options.vcdFile.c_str(), waves.error().c_str());
+        return exitWaveform;
+    }
     return 0;
 }

@@ -1,0 +1,59 @@
+#include "tools/kt57-run/run_waves.h"
+
+#include "sequencer/run_control.h"
+
+namespace kt57 {
+
+namespace {
+
+uint32_t lineIndex(const Sequencer& sequencer) {
+    const int32_t line = sequencer.run.currentLine;
+    constexpr int32_t largest = (1 << RunWaves::lineBits) - 1;
+    return static_cast<uint32_t>(line < 0 ? 0 : line > largest ? largest : line);
+}
+
+bool isRunning(const Sequencer& sequencer) { return !stopped(sequencer.run, sequencer.program.lineCount); }
+
+}  // namespace
+
+RunWaves::RunWaves(HeadlessRun& run, RunObserver& inner)
+    : run_(run),
+      inner_(inner),
+      pins_(vcd_, run.board().model.outputs, run.board().model.inputs),
+      firstLineBit_(vcd_.addBits("line", lineBits, lineIndex(run.sequencer()))),
+      running_(vcd_.addWire("running", isRunning(run.sequencer()))),
+      errorEvents_{vcd_.addEvent("error_data"), vcd_.addEvent("error_loop"), vcd_.addEvent("error_device")} {}
+
+RunWaves::~RunWaves() {
+    if (joined_) run_.board().session.events = next_;
+}
+
+bool RunWaves::open(const std::string& path) {
+    if (!vcd_.open(path, "1 ms", "kt57-run")) return false;
+    BoardSession& session = run_.board().session;
+    next_ = session.events;
+    session.events = this;
+    joined_ = true;
+    return true;
+}
+
+void RunWaves::sample() {
+    const int64_t now = run_.now();
+    vcd_.setBits(now, firstLineBit_, lineBits, lineIndex(run_.sequencer()));
+    vcd_.set(now, running_, isRunning(run_.sequencer()));
+}
+
+// The run's last millisecond is inclusive, so the file ends where the next one would begin.
+bool RunWaves::close() { return vcd_.close(run_.now() + 1); }
+
+void RunWaves::boardEvent(const BoardEvent& event) {
+    pins_.record(event.timeMilliseconds, event);
+    if (next_ != nullptr) next_->boardEvent(event);
+}
+
+void RunWaves::errorStopped(ErrorStop stop) {
+    vcd_.trigger(run_.now(), errorEvents_[static_cast<int>(stop)]);
+    inner_.errorStopped(stop);
+}
+
+}  // namespace kt57
