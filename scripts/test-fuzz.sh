@@ -5,6 +5,7 @@
 #   scripts/test-fuzz.sh                                   60 s per target (CI)
 #   FUZZ_SECONDS=3600 scripts/test-fuzz.sh                 an hour per target
 #   FUZZ_TARGETS="loader_fuzzer mode_file_fuzzer" ...      only these targets
+#   FUZZ_PARALLEL=1                                        every target at once, each for the time
 #   KT57_FUZZ_BUILD=dir                                    another build directory (default build-fuzz)
 #
 # Each target starts from its seed corpus (fuzz/corpus/<target>) and the inputs earlier runs kept
@@ -33,33 +34,50 @@ fi
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-failed=()
-for target in $targets; do
-  binary=$build/fuzz/$target
+# One target's run: its log, its line in fuzz-stats.txt, and status 0 when nothing broke.
+run_target() {
+  local target=$1
+  local binary=$build/fuzz/$target
   if [ ! -x "$binary" ]; then
     echo "Unknown fuzz target: $target" >&2
-    failed+=("$target")
-    continue
+    return 1
   fi
-  work=$build/corpus/$target
-  crashes=$build/crashes/$target
-  seeds=$root/fuzz/corpus/$target
+  local work=$build/corpus/$target
+  local crashes=$build/crashes/$target
+  local seeds=$root/fuzz/corpus/$target
   mkdir -p "$work" "$crashes"
   [ -d "$seeds" ] || seeds=""
   echo "== $target: $seconds s"
-  log=$build/$target.log
-  status=0
+  local log=$build/$target.log
+  local status=0
   # -timeout: one input running longer than that is a hang. -rss_limit_mb: a leak that grows.
   "$binary" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$crashes/" "$work" $seeds >"$log" 2>&1 || status=$?
+  local executions
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   echo "$(date -u +%FT%TZ) $target seconds=$seconds executions=${executions:-0} status=$status" >>"$build/fuzz-stats.txt"
-  echo "   executions: ${executions:-0}, exit status $status"
+  echo "   $target executions: ${executions:-0}, exit status $status"
   if [ "$status" -ne 0 ]; then
     tail -60 "$log"
-    failed+=("$target")
+    return 1
   fi
-done
+}
+
+failed=()
+if [ "${FUZZ_PARALLEL:-0}" = 1 ]; then
+  declare -A running=()
+  for target in $targets; do
+    run_target "$target" &
+    running[$target]=$!
+  done
+  for target in "${!running[@]}"; do
+    wait "${running[$target]}" || failed+=("$target")
+  done
+else
+  for target in $targets; do
+    run_target "$target" || failed+=("$target")
+  done
+fi
 
 if [ ${#failed[@]} -ne 0 ]; then
   echo "Fuzzing FAILED: ${failed[*]} (inputs in $build/crashes/)" >&2
