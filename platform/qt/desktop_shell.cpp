@@ -1,6 +1,7 @@
 #include "platform/qt/desktop_shell.h"
 
 #include "shell/services.h"
+#include "tools/kt57-run/run_trace.h"
 #include "shell/window_messages.h"
 
 namespace kt57 {
@@ -22,6 +23,7 @@ DesktopShell::DesktopShell(FtDriver& driver, BlockingWait& wait, const char* dir
     services.modifiers = &modifiers_;
     services.timer = &timer_;
     services.window = window_.get();
+    services.observer = &errorStops_;
     installServices(app_, services);
     app_.directory = directory;
 }
@@ -38,6 +40,10 @@ void DesktopShell::deliver(const ControlRequest& request) {
         return;
     }
     window_->deliver(request.message, request.wParam, request.lParam);
+}
+
+std::string DesktopShell::stateLine() const {
+    return formatState(app_.sequencer) + " " + formatErrorStops(errorStops_);
 }
 
 }  // namespace kt57
