@@ -25,8 +25,8 @@ SETTLE_DEADLINE = 4.0     # after a fault: its late stop (a reply it swallowed) 
 WARM_UP = 60.0
 RSS_GROWTH_LIMIT_KIB = 1024
 SAMPLE_PERIOD = 5.0
-# Qt's global thread pool (used, among others, to scale images after a resize) keeps a helper
-# thread, with an eventfd, for 30 s after its last job: counts are compared once it has none.
+# Qt runs some of its own work (seen after resizes) on its global thread pool, which keeps each
+# helper thread, with an eventfd, for 30 s after its last job: counts are compared once it has none.
 POOL_THREAD = "Thread (pooled)"
 POOL_IDLE_DEADLINE = 45.0
 
@@ -133,6 +133,7 @@ class Soak:
         self.final = None
         self.processes = []
         self.latency_faults = False
+        self.next_inputs = 0
         self.inputs = 0
         self.last_stops = 0
         self.work = tempfile.mkdtemp(prefix="kt57-soak-desktop-")
@@ -322,27 +323,24 @@ class Soak:
         return names
 
     def quiet_sample(self):
-        """Resources with Qt's thread pool idle, the program stopped and the board let go, once the
-        count of descriptors has held still for 100 ms: a kt57-ctl connection may be in flight."""
-        deadline = time.monotonic() + POOL_IDLE_DEADLINE
-        while POOL_THREAD in self.thread_names():
-            if time.monotonic() >= deadline:
-                self.fail(f"Qt's pooled threads did not end within {POOL_IDLE_DEADLINE:.0f} s: "
-                          f"{self.describe_resources()}")
-            time.sleep(0.2)
+        """Resources with the program stopped, the board let go and Qt's thread pool idle (stopping
+        repaints too, which may wake the pool), once the count of descriptors has held still for
+        100 ms: a kt57-ctl connection may be in flight."""
         self.key("S")
         self.wait_state("stopping to measure", lambda s: self.stopped(s) and s["reply"] == "0" and s["link"] == "0",
                         time.monotonic() + 3)
-        deadline = time.monotonic() + 3
+        deadline = time.monotonic() + POOL_IDLE_DEADLINE
         previous = None
         steady = 0
         while steady < 5:
-            current = self.sample()
-            steady = steady + 1 if previous is not None and current[1] == previous[1] else 0
-            previous = current
             if time.monotonic() >= deadline:
-                break
-            time.sleep(0.02)
+                self.fail(f"kt57d's resources did not settle within {POOL_IDLE_DEADLINE:.0f} s: "
+                          f"{self.describe_resources()}")
+            pool_busy = POOL_THREAD in self.thread_names()
+            current = self.sample()
+            steady = steady + 1 if previous is not None and current[1:] == previous[1:] and not pool_busy else 0
+            previous = current
+            time.sleep(0.2 if pool_busy else 0.02)
         return previous
 
     def maybe_sample(self, warm_up):
@@ -418,59 +416,54 @@ class Soak:
 
     # ---- faults
 
-    def fault(self):
-        kinds = ["mute", "mute-long", "unplug", "unplug-long", "garbage", "input"]
+    # Each fault: the control line that starts it (none: the end line is the whole fault), the one
+    # that ends it, and how long it lasts: a short while, or until the stop it must bring.
+    def fault_table(self):
+        garbage = "".join(f"\\x{self.random.randrange(256):02X}" for _ in range(self.random.randint(1, 30)))
+        self.next_inputs = self.random.randrange(1 << 24)
+        table = {
+            "mute": ("mute", "unmute", "short"),
+            "mute-long": ("mute", "unmute", "data stop"),
+            "unplug": ("unplug", "plug", "short"),
+            "unplug-long": ("unplug", "plug", "device stop"),
+            "garbage": (None, "inject " + garbage, "short"),
+            "input": (None, f"input {self.next_inputs:06X}", "short"),
+        }
         if self.latency_faults:
-            kinds += ["latency", "latency-long"]
-        kind = self.random.choice(kinds)
+            table["latency"] = (f"latency {self.random.randint(0, 200)}", "latency 1", "short")
+            table["latency-long"] = ("latency 2500", "latency 1", "data stop")  # every reply too late
+        return table
+
+    def fault(self):
+        table = self.fault_table()
+        kind = self.random.choice(sorted(table))
+        begin, finish, lasting = table[kind]
         self.faults += 1
         self.fault_kinds[kind] = self.fault_kinds.get(kind, 0) + 1
         before = self.state()
         if before["mode"] not in "AP" or self.stopped(before):
             self.fail(f"the program should run before a fault; state: {before['line']}")
         began = time.monotonic()
-        short = self.random.uniform(0.05, 0.9)
-        if kind == "mute":
-            self.board.send("mute")
-            time.sleep(short)
-            end_note = self.end_fault("unmute")
-        elif kind == "mute-long":
-            self.board.send("mute")
-            self.wait_state("a muted board while a reply is awaited: the data error",
+        if begin is not None:
+            self.board.send(begin)
+        if lasting == "short" and begin is not None:
+            time.sleep(self.random.uniform(0.05, 0.9))
+        elif lasting == "data stop":
+            self.wait_state(f"'{begin}' while a reply is awaited: the data error",
                             lambda s: int(s["data-stops"]) > int(before["data-stops"]), began + STOP_DEADLINE)
-            end_note = self.end_fault("unmute")
-        elif kind == "unplug":
-            self.board.send("unplug")
-            time.sleep(short)
-            end_note = self.end_fault("plug")
-        elif kind == "unplug-long":
-            self.board.send("unplug")
-            first = self.wait_state("an unplugged board: a data error or a device connection error",
+        elif lasting == "device stop":
+            first = self.wait_state(f"'{begin}': a data error or a device connection error",
                                     lambda s: self.stops(s) > self.stops(before), began + STOP_DEADLINE)
             if int(first["device-stops"]) == int(before["device-stops"]):
                 # The board went while a reply was awaited; G must now fail to reopen it.
                 pressed = time.monotonic()
                 self.key("G")
-                self.wait_state("G with the board unplugged: the device connection error after 100 opens",
+                self.wait_state(f"G after '{begin}': the device connection error after 100 failed opens",
                                 lambda s: int(s["device-stops"]) > int(before["device-stops"]),
                                 pressed + DEVICE_STOP_DEADLINE)
-            end_note = self.end_fault("plug")
-        elif kind == "garbage":
-            garbage = "".join(f"\\x{self.random.randrange(256):02X}" for _ in range(self.random.randint(1, 30)))
-            end_note = self.end_fault("inject " + garbage)
-        elif kind == "input":
-            self.inputs = self.random.randrange(1 << 24)
-            end_note = self.end_fault(f"input {self.inputs:06X}")
-        elif kind == "latency":
-            self.board.send(f"latency {self.random.randint(0, 200)}")
-            time.sleep(short)
-            end_note = self.end_fault("latency 1")
-        else:  # latency-long: every reply comes after the sequencer has given up on it
-            self.board.send("latency 2500")
-            self.wait_state("replies later than 100 polls: the data error",
-                            lambda s: int(s["data-stops"]) > int(before["data-stops"]), began + STOP_DEADLINE)
-            end_note = self.end_fault("latency 1")
-        self.settle(kind, end_note)
+        if kind == "input":
+            self.inputs = self.next_inputs
+        self.settle(kind, self.end_fault(finish))
         self.restart_and_expect_frames(f"the fault '{kind}'")
         self.recoveries += 1
 
@@ -528,6 +521,12 @@ class Soak:
         rss0, fds0, threads0 = self.baseline
         rss1, fds1, threads1 = self.final
         peak = max(sample[1] for sample in self.samples) if self.samples else rss1
+        by_minute, next_minute = [], 0.0
+        for when, rss, _, _ in self.samples:
+            if when >= next_minute:
+                by_minute.append(str(rss))
+                next_minute += 60.0
+        self.say(f"rss by minute (KiB, running): {' '.join(by_minute)}")
         self.say(f"resources: rss {rss0}->{rss1} KiB (peak sampled {peak}), fds {fds0}->{fds1}, "
                  f"threads {threads0}->{threads1}; slowest kt57-ctl {self.ctl_slowest * 1000:.0f} ms")
         if rss1 - rss0 > RSS_GROWTH_LIMIT_KIB:
