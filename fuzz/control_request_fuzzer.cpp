@@ -29,6 +29,10 @@ bool expectedRequest(std::string_view line, kt57::ControlRequest& request) {
         request = {ControlAction::Close, 0, 0, 0};
         return true;
     }
+    if (line == "state") {
+        request = {ControlAction::State, 0, 0, 0};
+        return true;
+    }
     if (line == "post A" || line == "post P") {
         request = {ControlAction::Message, kt57::messageChar, static_cast<uint64_t>(line[5]), kt57::postedCommandMarker};
         return true;

@@ -16,4 +16,6 @@ for extra in scripts/test-win32.sh scripts/test-packages.sh scripts/test-sanitiz
     bash "$extra"
   fi
 done
+echo "== scripts/soak-desktop.sh (1 minute)"
+SOAK_MINUTES=1 bash scripts/soak-desktop.sh
 echo "All tests passed."

@@ -20,7 +20,8 @@ void reply(QLocalSocket* client, const QByteArray& line) {
 
 }  // namespace
 
-CommandServer::CommandServer(Handler handler) : handler_(std::move(handler)) {
+CommandServer::CommandServer(Handler handler, StateReader readState)
+    : handler_(std::move(handler)), readState_(std::move(readState)) {
     connect(&server_, &QLocalServer::newConnection, this, [this] { accept(); });
 }
 
@@ -86,6 +87,12 @@ void CommandServer::readRequests(QLocalSocket* client) {
                                                   request);
         if (refusal != nullptr) {
             reply(client, QByteArray("error ") + refusal + "\n");
+            continue;
+        }
+        if (request.action == ControlAction::State) {
+            // Answered now, not posted: reading changes nothing, and a busy queue must not delay it.
+            reply(client, readState_ ? QByteArray("ok ") + QByteArray::fromStdString(readState_()) + "\n"
+                                     : QByteArray("error state is not available\n"));
             continue;
         }
         reply(client, "ok\n");

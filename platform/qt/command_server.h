@@ -16,8 +16,10 @@ namespace kt57 {
 class CommandServer : public QObject {
 public:
     using Handler = std::function<void(const ControlRequest&)>;
+    // One line of the run state, read between two messages; a `state` request is refused without it.
+    using StateReader = std::function<std::string()>;
 
-    explicit CommandServer(Handler handler);
+    explicit CommandServer(Handler handler, StateReader readState = {});
     ~CommandServer() override;
 
     // Listens on path (owner-only). A stale socket left by an ended kt57d is replaced; one that
@@ -30,6 +32,7 @@ private:
     void refuseAndDrop(QLocalSocket* client);
 
     Handler handler_;
+    StateReader readState_;
     QLocalServer server_;
     std::string path_;
 };

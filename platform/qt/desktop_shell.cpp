@@ -1,5 +1,6 @@
 #include "platform/qt/desktop_shell.h"
 
+#include "engine/state_line.h"
 #include "shell/services.h"
 #include "shell/window_messages.h"
 
@@ -23,6 +24,7 @@ DesktopShell::DesktopShell(FtDriver& driver, BlockingWait& wait, const char* dir
     services.timer = &timer_;
     services.window = window_.get();
     services.files = &files_;
+    services.observer = &errorStops_;
     installServices(app_, services);
     app_.directory = directory;
 }
@@ -39,6 +41,12 @@ void DesktopShell::deliver(const ControlRequest& request) {
         return;
     }
     window_->deliver(request.message, request.wParam, request.lParam);
+}
+
+std::string DesktopShell::stateLine() const {
+    char state[stateLineCapacity];
+    const int length = formatStateLine(app_.sequencer, state);
+    return std::string(state, static_cast<size_t>(length)) + " " + formatErrorStops(errorStops_);
 }
 
 }  // namespace kt57

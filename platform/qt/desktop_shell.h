@@ -3,9 +3,11 @@
 // board and a wait that does not sleep in their place.
 #pragma once
 #include <memory>
+#include <string>
 
 #include "device/blocking_wait.h"
 #include "device/ft_driver.h"
+#include "engine/error_stop_tally.h"
 #include "platform/qt/desktop_window.h"
 #include "platform/qt/image_text_surface.h"
 #include "platform/posix/posix_files.h"
@@ -26,6 +28,8 @@ public:
     int startUp();
     // A request that kt57-ctl posted.
     void deliver(const ControlRequest& request);
+    // kt57-ctl's `state`: the run state in kt57-run's words, then the error stops so far.
+    std::string stateLine() const;
 
     Application& application() { return app_; }
     DesktopWindow& window() { return *window_; }
@@ -39,6 +43,7 @@ private:
     QtWindowTimer timer_;
     PresentingWait startUpWait_;
     PosixFiles files_;
+    ErrorStopTally errorStops_;
     std::unique_ptr<DesktopWindow> window_;
 };
 

@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
     kt57::SleepingWait wait;
     kt57::DesktopShell shell(driver, wait, folder.directory.c_str());
 
-    kt57::CommandServer commands([&shell](const kt57::ControlRequest& request) { shell.deliver(request); });
+    kt57::CommandServer commands([&shell](const kt57::ControlRequest& request) { shell.deliver(request); },
+                                 [&shell] { return shell.stateLine(); });
     std::string reason;
     if (!commands.listen(kt57::controlSocketPath(), reason)) {
         std::fprintf(stderr, "kt57d: posted commands are off: %s\n", reason.c_str());

@@ -32,6 +32,7 @@ TEST(ControlProtocol, AcceptedLinesBecomeTheMessagesAnotherProgramWouldPost) {
         {"menu 0", ControlAction::Message, messageCommand, 0, 0},
         {"menu 65535", ControlAction::Message, messageCommand, 65535, 0},
         {"close", ControlAction::Close, 0, 0, 0},
+        {"state", ControlAction::State, 0, 0, 0},
     };
     for (const Accepted& expected : cases) {
         SCOPED_TRACE(expected.line);
@@ -48,7 +49,7 @@ TEST(ControlProtocol, RefusesEverythingElseAndLeavesTheRequestAlone) {
     const std::string refused[] = {
         "", "post", "post a", "post p", "post AP", "post A ", " post A", "post  A", "POST A", "key", "key ",
         "key GG", "key \x7f", "key \x01", "key Enter", "menu", "menu -1", "menu 65536", "menu 400011", "menu 4e4",
-        "menu 0x9C41", "close now", "close ", "quit", std::string("post A\0", 7), std::string(64, 'k'),
+        "menu 0x9C41", "close now", "close ", "quit", "state ", "state now", "State", " state", std::string("post A\0", 7), std::string(64, 'k'),
         "key G\r",
     };
     for (const std::string& line : refused) {

@@ -7,6 +7,7 @@
 #include <QProcessEnvironment>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <sys/socket.h>
@@ -25,6 +26,7 @@ namespace {
 
 struct CtlResult {
     int exitCode = -1;
+    std::string output;
     std::string errors;
 };
 
@@ -44,7 +46,8 @@ protected:
         work_.write("KT57Mode.txt", "MD\n");
         directory_ = work_.path().string();
         shell_ = std::make_unique<DesktopShell>(board_, wait_, directory_.c_str());
-        server_ = std::make_unique<CommandServer>([this](const ControlRequest& request) { shell_->deliver(request); });
+        server_ = std::make_unique<CommandServer>([this](const ControlRequest& request) { shell_->deliver(request); },
+                                                  [this] { return shell_->stateLine(); });
         std::string reason;
         ASSERT_TRUE(server_->listen(socketPath_, reason)) << reason;
         ASSERT_EQ(shell_->startUp(), 1);
@@ -61,6 +64,7 @@ protected:
         if (!process.waitForStarted(5000)) return result;
         if (!test::processEventsUntil([&] { return process.state() == QProcess::NotRunning; }, 15000)) return result;
         result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.output = process.readAllStandardOutput().toStdString();
         result.errors = process.readAllStandardError().toStdString();
         QCoreApplication::processEvents();  // the posted message takes its turn in the loop
         return result;
@@ -137,6 +141,42 @@ TEST_F(PostedCommandTest, RequestsItDoesNotUnderstandAreRefusedAndNeverActedOn) 
     const CtlResult refused = ctl({"post", "X"});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_NE(refused.errors.find("post takes A or P"), std::string::npos) << refused.errors;
+}
+
+TEST_F(PostedCommandTest, StateTellsTheRunStateAndEachKindOfErrorStopAndDeliversNothing) {
+    startShell();
+    const int32_t lineCount = shell_->application().sequencer.program.lineCount;
+    const std::string stopped = "state next=" + std::to_string(lineCount) + " ";
+    const CtlResult idle = ctl({"state"});
+    ASSERT_EQ(idle.exitCode, 0) << idle.errors;
+    EXPECT_EQ(idle.output, shell_->stateLine() + "\n");
+    EXPECT_EQ(idle.output.rfind(stopped, 0), 0u) << idle.output;
+    EXPECT_NE(idle.output.find(" mode=M "), std::string::npos) << idle.output;
+    EXPECT_NE(idle.output.find(" link=0 data-stops=0 loop-stops=0 device-stops=0 last-stop=none\n"), std::string::npos)
+        << idle.output;
+
+    // A silent board while a reply is awaited, then a board gone when the program must reopen it.
+    struct Fault {
+        const char* name;
+        std::function<void()> begin;
+        const char* counts;
+    };
+    const Fault faults[] = {
+        {"mute", [this] { board_.model.muted = true; }, "data-stops=1 loop-stops=0 device-stops=0 last-stop=data"},
+        {"unplug", [this] { board_.unplug(); }, "data-stops=1 loop-stops=0 device-stops=1 last-stop=device"},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        fault.begin();
+        ASSERT_EQ(ctl({"key", "g"}).exitCode, 0);
+        ASSERT_TRUE(test::processEventsUntil(
+            [&] { return shell_->stateLine().find(fault.counts) != std::string::npos; }, 10000))
+            << shell_->stateLine();
+        const CtlResult after = ctl({"state"});
+        ASSERT_EQ(after.exitCode, 0) << after.errors;
+        EXPECT_EQ(after.output.rfind(stopped, 0), 0u) << after.output;
+        EXPECT_NE(after.output.find(fault.counts), std::string::npos) << after.output;
+    }
 }
 
 TEST_F(PostedCommandTest, WithoutARunningKt57dCtlSaysSoAndFails) {

@@ -70,6 +70,11 @@ const char* parseControlRequest(std::string_view line, ControlRequest& request) 
         request = {ControlAction::Close, 0, 0, 0};
         return nullptr;
     }
+    if (verb == "state") {
+        if (!argument.empty() || line.size() != verb.size()) return "state takes no argument";
+        request = {ControlAction::State, 0, 0, 0};
+        return nullptr;
+    }
     return "unknown request";
 }
 

@@ -12,6 +12,7 @@ constexpr int maxControlRequestLength = 63;
 enum class ControlAction {
     Message,  // deliver message/wParam/lParam to the window procedure
     Close,    // the title bar's close box
+    State,    // read-only: answered at once with one line of the run state, nothing delivered
 };
 
 struct ControlRequest {
@@ -26,6 +27,7 @@ struct ControlRequest {
 //   key K             a typed character: K is one printable ASCII character, "enter" or "esc"
 //   menu N            WM_COMMAND with the decimal command identifier N (0-65535)
 //   close             the window closed from its title bar
+//   state             the run state, answered as "ok state next=N ..." (read-only)
 // Returns nullptr on success, else a one-line reason that the request is refused.
 const char* parseControlRequest(std::string_view line, ControlRequest& request);
 

@@ -1,5 +1,6 @@
 // kt57-ctl: posts a command to the running kt57d of this user, as another Windows program would
-// post a message to its window. One request per call; see docs/linux-desktop.md for the protocol.
+// post a message to its window, or reads its run state. One request per call; see
+// docs/linux-desktop.md for the protocol.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -24,13 +25,16 @@ constexpr int exitRefused = 3;
 
 // Start-up blocks kt57d before it reads its socket (up to about 2 s without a board).
 constexpr int replyTimeoutMilliseconds = 10000;
+// The state line is the longest answer: about 250 bytes with the widest counters.
+constexpr size_t maxReplyLength = 1024;
 
 void printUsage(std::FILE* out) {
     std::fputs(
         "usage: kt57-ctl post A|P      posted mode command (WM_CHAR 65/80, lParam 0x4B)\n"
         "       kt57-ctl key K         typed character: one printable character, enter or esc\n"
         "       kt57-ctl menu N        menu command N (40001 ends the program)\n"
-        "       kt57-ctl close         close the window from its title bar\n",
+        "       kt57-ctl close         close the window from its title bar\n"
+        "       kt57-ctl state         print one line of the run state (changes nothing)\n",
         out);
 }
 
@@ -48,7 +52,7 @@ bool writeAll(int descriptor, const std::string& text) {
 // One reply line, without its newline; false on time-out or a closed connection.
 bool readReplyLine(int descriptor, std::string& line) {
     char byte = 0;
-    while (line.size() < 256) {
+    while (line.size() < maxReplyLength) {
         pollfd waiting{descriptor, POLLIN, 0};
         const int ready = poll(&waiting, 1, replyTimeoutMilliseconds);
         if (ready < 0 && errno == EINTR) continue;
@@ -117,6 +121,10 @@ int main(int argc, char** argv) {
         return exitRefused;
     }
     if (reply == "ok") return exitDelivered;
+    if (parsed.action == kt57::ControlAction::State && reply.rfind("ok ", 0) == 0) {
+        std::printf("%s\n", reply.c_str() + 3);
+        return exitDelivered;
+    }
     std::fprintf(stderr, "kt57-ctl: kt57d refused the request: %s\n",
                  reply.rfind("error ", 0) == 0 ? reply.c_str() + 6 : reply.c_str());
     return exitRefused;

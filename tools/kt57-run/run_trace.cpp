@@ -4,6 +4,7 @@
 #include <cinttypes>
 
 #include "device/byte_escapes.h"
+#include "engine/state_line.h"
 
 namespace kt57 {
 
@@ -16,21 +17,9 @@ std::string formatFrame(const char* bytes, size_t size) {
     return text;
 }
 
-std::string formatState(const Sequencer& s) {
-    const RunControl& run = s.run;
-    const MachineState& machine = s.machine;
-    char text[400];
-    std::snprintf(text, sizeof text,
-                  "state next=%d current=%d continue=%d break=%d count=%d mode=%c resume=%c phase=%d reply=%d "
-                  "sleep=%d in=%06X out=%06X pol=%06X flags=%06X cond=%d loop=%d link=%d",
-                  run.nextLine, run.currentLine, run.continueLine, run.breakLine, s.program.lineCount,
-                  static_cast<char>(run.runMode), static_cast<char>(run.resumeMode), static_cast<int>(run.stepPhase), run.replyWait, run.sleepTicks,
-                  static_cast<unsigned>(machine.inputRegister) & 0xFFFFFFu,
-                  static_cast<unsigned>(machine.outputRegister) & 0xFFFFFFu,
-                  static_cast<unsigned>(machine.polarityMask) & 0xFFFFFFu,
-                  static_cast<unsigned>(machine.flagRegister) & 0xFFFFFFu, machine.conditionFlag, machine.loopCounter,
-                  static_cast<int>(s.link.linkState));
-    return text;
+std::string formatState(const Sequencer& sequencer) {
+    char text[stateLineCapacity];
+    return std::string(text, static_cast<size_t>(formatStateLine(sequencer, text)));
 }
 
 void TraceWriter::line(const std::string& what) {

@@ -1,0 +1,27 @@
+// The error stops of a run, counted by kind, for a shell that reports them on request (kt57d's
+// `kt57-ctl state`): the screen shows only the latest error text, and it is soon overdrawn.
+#pragma once
+#include <string>
+
+#include "engine/run_observer.h"
+
+namespace kt57 {
+
+class ErrorStopTally : public RunObserver {
+public:
+    void errorStopped(ErrorStop stop) override;
+
+    long count(ErrorStop stop) const { return counts_[static_cast<int>(stop)]; }
+    bool any() const { return any_; }
+    ErrorStop last() const { return last_; }
+
+private:
+    long counts_[3] = {};
+    bool any_ = false;
+    ErrorStop last_ = ErrorStop::Data;
+};
+
+// "data-stops=N loop-stops=N device-stops=N last-stop=none|data|loop|device"
+std::string formatErrorStops(const ErrorStopTally& tally);
+
+}  // namespace kt57
