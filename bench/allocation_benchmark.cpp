@@ -41,7 +41,8 @@ bool runTicks(HeadlessRun& run, int ticks) {
 }
 
 void BM_AllocationsInTicks(benchmark::State& state) {
-    const std::string directory = scratchDirectory("allocations");
+    const support::ScratchDirectory scratch("kt57-bench");
+    const std::string& directory = scratch.path();
     writeProgram(directory, steadyRunningProgram());
     HeadlessRun run({.directory = directory});
     RunWitness witness;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "shell/mode_file.h"
-#include "tests/engine/headless_fixture.h"
+#include "tests/support/headless_fixture.h"
 
 namespace kt57::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <future>
 
 #include "console/screen_texts.h"
-#include "tests/engine/headless_fixture.h"
+#include "tests/support/headless_fixture.h"
 
 namespace kt57::test {
 namespace {

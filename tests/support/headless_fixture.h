@@ -12,6 +12,7 @@
 
 #include "console/cp932.h"
 #include "platform/headless/headless_run.h"
+#include "tests/support/scratch_files.h"
 
 namespace kt57::test {
 
@@ -110,23 +111,8 @@ private:
 
 class HeadlessTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "kt57-engine-" + std::string(info->test_suite_name()) + "-" + info->name();
-        for (char& c : name) c = (c == '/') ? '_' : c;  // parameterised test names
-        directory = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(directory);
-        std::filesystem::create_directories(directory);
-    }
-    void TearDown() override { std::filesystem::remove_all(directory); }
-
-    void writeFile(const char* name, const std::string& bytes) {
-        std::ofstream(directory / name, std::ios::binary) << bytes;
-    }
-    std::string readFile(const char* name) {
-        std::ifstream in(directory / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    void writeFile(const char* name, const std::string& bytes) { kt57::support::writeFile(scratch.file(name), bytes); }
+    std::string readFile(const char* name) { return kt57::support::readFile(scratch.file(name)); }
     void writeProgram(const std::string& text) { writeFile("KT57Data.txt", text); }
     void writeMode(const std::string& text) { writeFile("KT57Mode.txt", text); }
 
@@ -157,7 +143,8 @@ protected:
         run->runUntil(run->now() + ms);
     }
 
-    std::filesystem::path directory;
+    const kt57::support::ScratchDirectory scratch{"kt57-headless"};
+    const std::filesystem::path directory{scratch.path()};
     std::unique_ptr<HeadlessRun> run;
     std::unique_ptr<RecordingDriver> driver;
     std::unique_ptr<StatusLineRecorder> screen;

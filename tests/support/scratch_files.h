@@ -1,29 +1,14 @@
-// A private folder under /tmp for one test, removed with everything in it afterwards, and the
-// small file helpers the reliability tests share.
+// Scratch folders and whole-file reads and writes for the tests, fuzzers and benchmarks.
 #pragma once
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
-namespace kt57::testing {
+namespace kt57::support {
 
+// A private folder under /tmp, removed with everything in it (even read-only parts) at the end.
 class ScratchDirectory {
 public:
-    ScratchDirectory() {
-        char pattern[] = "/tmp/kt57-reliability-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) std::abort();
-        path_ = pattern;
-    }
-    ~ScratchDirectory() {
-        std::error_code error;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, error);
-        std::filesystem::remove_all(path_, error);
-    }
+    explicit ScratchDirectory(const std::string& prefix = "kt57-test");
+    ~ScratchDirectory();
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
 
@@ -34,14 +19,9 @@ private:
     std::string path_;
 };
 
-inline void writeText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
+// The exact bytes, replacing the file; false when the file cannot be written in full.
+bool writeFile(const std::string& path, const std::string& bytes);
+// The whole file; empty when it cannot be read.
+std::string readFile(const std::string& path);
 
-inline std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-}  // namespace kt57::testing
+}  // namespace kt57::support

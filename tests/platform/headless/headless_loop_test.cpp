@@ -2,7 +2,7 @@
 // order within a millisecond, and a sleep's timer that keeps its period.
 #include <gtest/gtest.h>
 
-#include "tests/engine/headless_fixture.h"
+#include "tests/support/headless_fixture.h"
 
 namespace kt57::test {
 namespace {

@@ -1,5 +1,5 @@
 // Replaces the global operator new so a test can see whether a stretch of code allocates.
-#include "tests/linux/allocation_counter.h"
+#include "tests/platform/linux/allocation_counter.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -12,7 +12,7 @@
 #include "platform/linux/board_listing.h"
 #include "platform/linux/board_options.h"
 #include "platform/linux/board_registry.h"
-#include "tests/linux/served_board.h"
+#include "tests/platform/linux/served_board.h"
 
 namespace kt57 {
 namespace {

@@ -19,7 +19,7 @@
 #include "platform/linux/tty_driver.h"
 #include "platform/win32/substitute/substitute_driver.h"
 #include "tests/device/device_test_doubles.h"
-#include "tests/linux/served_board.h"
+#include "tests/platform/linux/served_board.h"
 
 namespace kt57 {
 namespace {
@@ -63,13 +63,10 @@ private:
 class SubstituteDll : public Transport, private FtDriver {
 public:
     SubstituteDll() {
-        char pattern[] = "/tmp/kt57-dll-XXXXXX";
-        directory_ = mkdtemp(pattern);
-        dll_.setDirectory((directory_ + "/").c_str());
+        dll_.setDirectory((directory_.path() + "/").c_str());
         uint32_t count = 0;
         dll_.listDevices(&count, nullptr, FT_LIST_NUMBER_ONLY);  // the DLL's first call reads its (absent) file
     }
-    ~SubstituteDll() override { std::filesystem::remove_all(directory_); }
     BoardSession& session() override { return dll_.session(); }
     FtDriver& driver() override { return *this; }
     bool reportsCallFaults() const override { return true; }
@@ -108,7 +105,7 @@ private:
     }
     FT_STATUS FT_Close(FT_HANDLE handle) override { return static_cast<FT_STATUS>(dll_.close(handle)); }
 
-    std::string directory_;
+    const kt57::support::ScratchDirectory directory_{"kt57-dll"};
     SubstituteDriver dll_{clock};
 };
 

@@ -1,4 +1,4 @@
-#include "tests/linux/served_board.h"
+#include "tests/platform/linux/served_board.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -21,15 +21,8 @@ long long nowMilliseconds() {
 }
 
 BoardSandbox::BoardSandbox() {
-    char pattern[] = "/tmp/kt57-linux-test-XXXXXX";
-    root_ = mkdtemp(pattern);
     mkdir(runtimeDirectory().c_str(), 0700);
     mkdir(byIdDirectory().c_str(), 0700);
-}
-
-BoardSandbox::~BoardSandbox() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
 }
 
 BoardLocations BoardSandbox::locations() const {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/linux/tty_driver.h"
+#include "tests/support/scratch_files.h"
 
 namespace kt57::test {
 
@@ -13,14 +14,13 @@ namespace kt57::test {
 class BoardSandbox {
 public:
     BoardSandbox();
-    ~BoardSandbox();
-    std::string runtimeDirectory() const { return root_ + "/runtime"; }
-    std::string registryDirectory() const { return root_ + "/runtime/kt57d/boards"; }
-    std::string byIdDirectory() const { return root_ + "/by-id"; }
+    std::string runtimeDirectory() const { return root_.path() + "/runtime"; }
+    std::string registryDirectory() const { return root_.path() + "/runtime/kt57d/boards"; }
+    std::string byIdDirectory() const { return root_.path() + "/by-id"; }
     BoardLocations locations() const;
 
 private:
-    std::string root_;
+    const kt57::support::ScratchDirectory root_{"kt57-linux-test"};
 };
 
 class ServedBoard {

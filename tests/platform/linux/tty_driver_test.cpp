@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/linux/tty_driver.h"
-#include "tests/linux/allocation_counter.h"
-#include "tests/linux/served_board.h"
+#include "tests/platform/linux/allocation_counter.h"
+#include "tests/platform/linux/served_board.h"
 
 namespace kt57 {
 namespace {

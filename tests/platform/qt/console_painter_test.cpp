@@ -9,7 +9,7 @@
 #include "platform/qt/console_font.h"
 #include "platform/qt/console_painter.h"
 #include "platform/qt/image_text_surface.h"
-#include "tests/qt/qt_test_support.h"
+#include "tests/platform/qt/qt_test_support.h"
 
 namespace kt57 {
 namespace {

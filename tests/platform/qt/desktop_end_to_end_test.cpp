@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/qt/qt_test_support.h"
+#include "tests/platform/qt/qt_test_support.h"
 
 namespace kt57 {
 namespace {
@@ -79,7 +79,7 @@ TEST(DesktopEndToEnd, TheExampleRunsAgainstTheBoardProcessAndTheMenuWritesTheMod
                                 "' WORK1='" + work1.string() + "' WORK2='" + work2.string() + "' OUT='" +
                                 out.string() + "' SERIAL=" + serial +
                                 " xvfb-run -a -s '-screen 0 1280x1024x24' bash '" + source +
-                                "/tests/qt/end_to_end_session.sh' > '" + (out / "session.log").string() + "' 2>&1";
+                                "/tests/platform/qt/end_to_end_session.sh' > '" + (out / "session.log").string() + "' 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << readFile(out / "session.log");
     EXPECT_EQ(readFile(out / "session.err"), "");
 

@@ -25,7 +25,7 @@
 #include "device/virtual_board.h"
 #include "platform/qt/console_view.h"
 #include "platform/qt/desktop_shell.h"
-#include "tests/qt/qt_test_support.h"
+#include "tests/platform/qt/qt_test_support.h"
 
 namespace kt57 {
 namespace {

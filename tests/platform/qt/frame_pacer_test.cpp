@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/qt/frame_pacer.h"
-#include "tests/qt/qt_test_support.h"
+#include "tests/platform/qt/qt_test_support.h"
 
 namespace kt57 {
 namespace {

@@ -17,7 +17,7 @@
 #include "device/virtual_board.h"
 #include "platform/qt/command_server.h"
 #include "platform/qt/desktop_shell.h"
-#include "tests/qt/qt_test_support.h"
+#include "tests/platform/qt/qt_test_support.h"
 #include "tools/kt57-ctl/control_socket.h"
 
 namespace kt57 {

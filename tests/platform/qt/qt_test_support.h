@@ -17,6 +17,7 @@
 #include "device/blocking_wait.h"
 #include "device/clock.h"
 #include "platform/qt/console_painter.h"
+#include "tests/support/scratch_files.h"
 
 namespace kt57::test {
 
@@ -44,29 +45,19 @@ inline bool processEventsUntil(const std::function<bool()>& done, int timeoutMil
     return true;
 }
 
+// The shared scratch directory, with the paths and files the Qt tests use.
 class ScratchFolder {
 public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kt57-qt-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
     const std::filesystem::path& path() const { return path_; }
     void write(const std::string& name, const std::string& content) const {
-        std::ofstream(path_ / name, std::ios::binary) << content;
+        support::writeFile(scratch_.file(name), content);
     }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string read(const std::string& name) const { return support::readFile(scratch_.file(name)); }
     bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
 
 private:
-    std::filesystem::path path_;
+    const support::ScratchDirectory scratch_{"kt57-qt"};
+    const std::filesystem::path path_{scratch_.path()};
 };
 
 class SteadyClock : public Clock {

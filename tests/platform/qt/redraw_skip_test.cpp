@@ -11,7 +11,7 @@
 #include "platform/qt/console_painter.h"
 #include "platform/qt/glyph_tiles.h"
 #include "platform/qt/image_text_surface.h"
-#include "tests/qt/qt_test_support.h"
+#include "tests/platform/qt/qt_test_support.h"
 
 namespace kt57 {
 namespace {

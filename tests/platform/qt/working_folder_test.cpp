@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/qt/working_folder.h"
+#include "tests/support/scratch_files.h"
 
 namespace kt57 {
 namespace {
@@ -15,10 +16,11 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(WorkingFolder, FromTheCommandLine) {
-    const fs::path root = fs::temp_directory_path() / ("kt57-folder-test-" + std::to_string(::getpid()));
+    const support::ScratchDirectory scratch("kt57-folder-test");
+    const fs::path root = scratch.path();
     fs::create_directories(root / "demo");
-    std::ofstream(root / "demo" / "KT57Data.txt") << "JMP 1\n";
-    std::ofstream(root / "demo" / "notes.txt") << "\n";
+    support::writeFile(scratch.file("demo/KT57Data.txt"), "JMP 1\n");
+    support::writeFile(scratch.file("demo/notes.txt"), "\n");
     const std::string demo = (root / "demo").string();
     const std::string program = (root / "demo" / "KT57Data.txt").string();
 
@@ -58,7 +60,6 @@ TEST(WorkingFolder, FromTheCommandLine) {
     const char* bare[] = {"KT57Data.txt"};
     EXPECT_EQ(workingFolderFrom(1, bare).directory, ".");
     fs::current_path(previous);
-    fs::remove_all(root);
 }
 
 }  // namespace

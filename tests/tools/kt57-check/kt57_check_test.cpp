@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_files.h"
 #include "tools/kt57-check/program_check.h"
 
 namespace kt57 {
@@ -24,18 +25,9 @@ struct ToolResult {
 
 class CheckTool : public ::testing::Test {
 protected:
-    void SetUp() override {
-        directory = std::filesystem::temp_directory_path() /
-                    ("kt57-check-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                     "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        std::filesystem::create_directories(directory);
-    }
-    void TearDown() override { std::filesystem::remove_all(directory); }
-
     std::string write(const std::string& bytes, const std::string& name = "KT57Data.txt") {
-        const std::filesystem::path path = directory / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
+        kt57::support::writeFile(scratch.file(name), bytes);
+        return scratch.file(name);
     }
 
     // Runs the tool in the test's directory; stdout is kept, stderr goes to a file (or to stdout,
@@ -60,7 +52,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    std::filesystem::path directory;
+    const kt57::support::ScratchDirectory scratch{"kt57-check"};
+    const std::filesystem::path directory{scratch.path()};
 };
 
 TEST_F(CheckTool, ReportsEachKindOfSurprise) {

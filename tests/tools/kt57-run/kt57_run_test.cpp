@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "tests/engine/headless_fixture.h"
+#include "tests/support/headless_fixture.h"
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/run_trace.h"
 
