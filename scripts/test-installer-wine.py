@@ -106,9 +106,9 @@ def main():
 
         # The example sleeps with the board released, and the mode file is only written while the
         # board is held; so the mode file is checked with a program that holds it.
-        session("the example program", r"W000000F\r")
+        session("the example program", r"W000000F\x0D")
         shutil.copy(holding_program, os.path.join(board_folder, "KT57Data.txt"))
-        session("a program that holds the board", r"WB000002\r")
+        session("a program that holds the board", r"WB000002\x0D")
         checks.check("KT57Mode.txt is written in the entry's working folder, naming the virtual board",
                      wait_for("KT57Mode.txt", lambda: file_has(mode_file, "VB000001"), 30))
 
