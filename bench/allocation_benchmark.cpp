@@ -5,6 +5,7 @@
 
 #include "bench/allocation_counter.h"
 #include "bench/bench_programs.h"
+#include "tests/support/scratch_files.h"
 #include "platform/headless/headless_run.h"
 
 namespace kt57::bench {
