@@ -5,6 +5,7 @@
 
 #include "bench/allocation_counter.h"
 #include "bench/bench_programs.h"
+#include "tests/support/scratch_files.h"
 #include "platform/headless/headless_run.h"
 
 namespace kt57::bench {
@@ -41,7 +42,8 @@ bool runTicks(HeadlessRun& run, int ticks) {
 }
 
 void BM_AllocationsInTicks(benchmark::State& state) {
-    const std::string directory = scratchDirectory("allocations");
+    const support::ScratchDirectory scratch("kt57-bench");
+    const std::string& directory = scratch.path();
     writeProgram(directory, steadyRunningProgram());
     HeadlessRun run({.directory = directory});
     RunWitness witness;

@@ -1,20 +1,12 @@
 #include "bench/bench_programs.h"
 
-#include <filesystem>
-#include <fstream>
+#include "tests/support/scratch_files.h"
 
 namespace kt57::bench {
 
-std::string scratchDirectory(const std::string& name) {
-    const std::filesystem::path directory = std::filesystem::temp_directory_path() / ("kt57-bench-" + name);
-    std::filesystem::remove_all(directory);
-    std::filesystem::create_directories(directory);
-    return directory.string();
-}
-
 void writeProgram(const std::string& directory, const std::string& program) {
-    std::ofstream(std::filesystem::path(directory) / "KT57Data.txt", std::ios::binary) << program;
-    std::ofstream(std::filesystem::path(directory) / "KT57Mode.txt", std::ios::binary) << "AD\nVB000001\n";
+    support::writeFile(directory + "/KT57Data.txt", program);
+    support::writeFile(directory + "/KT57Mode.txt", "AD\nVB000001\n");
 }
 
 std::string worstCaseTickProgram() {

@@ -4,9 +4,6 @@
 
 namespace kt57::bench {
 
-// A fresh directory under the system's temporary directory, emptied first.
-std::string scratchDirectory(const std::string& name);
-
 // Writes KT57Data.txt and KT57Mode.txt ("AD": automatic, detail view on) into directory.
 void writeProgram(const std::string& directory, const std::string& program);
 

@@ -12,12 +12,14 @@
 #include "platform/headless/virtual_clock.h"
 #include "platform/qt/desktop_shell.h"
 #include "shell/window_messages.h"
+#include "tests/support/scratch_files.h"
 
 namespace kt57::bench {
 namespace {
 
 void BM_WorstCaseTickQt(benchmark::State& state) {
-    const std::string directory = scratchDirectory("worst-case-tick-qt");
+    const support::ScratchDirectory scratch("kt57-bench");
+    const std::string& directory = scratch.path();
     writeProgram(directory, worstCaseTickProgram());
     VirtualClock clock;  // start-up's waits pass at once; the ticks themselves are the subject
     VirtualBoard board(clock);
@@ -33,24 +35,16 @@ void BM_WorstCaseTickQt(benchmark::State& state) {
 
     DesktopWindow& window = shell.window();
     const Sequencer& s = shell.application().sequencer;
-    TickSamples samples(static_cast<size_t>(state.max_iterations));
-    int loopErrors = 0;
-    for (auto _ : state) {
-        window.deliver(messageChar, 'C', typedKeyLParam);  // not timed: a message of its own
-        QCoreApplication::processEvents();
-        const int64_t before = threadCpuNanoseconds();
-        window.deliver(messageTimer, 1, 0);
-        QCoreApplication::processEvents();  // the widget repaints what the tick drew
-        const int64_t spent = threadCpuNanoseconds() - before;
-        state.SetIterationTime(static_cast<double>(spent) / 1e9);
-        samples.add(spent);
-        loopErrors += stopped(s.run, s.program.lineCount) ? 1 : 0;
-    }
-    if (loopErrors != state.iterations()) {
-        state.SkipWithError("a tick did not end in the loop error: the burst was not the worst case");
-        return;
-    }
-    samples.report(state);
+    measureWorstCaseTicks(
+        state, s,
+        [&] {
+            window.deliver(messageChar, 'C', typedKeyLParam);
+            QCoreApplication::processEvents();
+        },
+        [&] {
+            window.deliver(messageTimer, 1, 0);
+            QCoreApplication::processEvents();  // the widget repaints what the tick drew
+        });
 }
 // As the headless benchmark: the quietest of five runs shows the tick's own cost.
 BENCHMARK(BM_WorstCaseTickQt)->UseManualTime()->Iterations(300)->Repetitions(5)->Unit(benchmark::kMillisecond);

@@ -1,4 +1,5 @@
-// Per-tick CPU times for the median and maximum a benchmark reports beside its mean.
+// Per-tick CPU times for the median and maximum a benchmark reports beside its mean, and the worst-case
+// tick's measuring loop, which the headless and the Qt benchmark share.
 #pragma once
 #include <benchmark/benchmark.h>
 
@@ -6,6 +7,8 @@
 #include <cstdint>
 #include <ctime>
 #include <vector>
+
+#include "engine/sequencer.h"
 
 namespace kt57::bench {
 
@@ -36,5 +39,27 @@ public:
 private:
     std::vector<int64_t> nanoseconds_;
 };
+
+// Times deliverTick alone in each iteration, after an untimed deliverKey (the C that resumes the
+// loop, a message of its own). Every tick must end in the loop error, or the burst was not the worst case.
+template <class DeliverKey, class DeliverTick>
+void measureWorstCaseTicks(benchmark::State& state, const Sequencer& s, DeliverKey deliverKey, DeliverTick deliverTick) {
+    TickSamples samples(static_cast<size_t>(state.max_iterations));
+    int loopErrors = 0;
+    for (auto _ : state) {
+        deliverKey();
+        const int64_t before = threadCpuNanoseconds();
+        deliverTick();
+        const int64_t spent = threadCpuNanoseconds() - before;
+        state.SetIterationTime(static_cast<double>(spent) / 1e9);
+        samples.add(spent);
+        loopErrors += stopped(s.run, s.program.lineCount) ? 1 : 0;
+    }
+    if (loopErrors != state.iterations()) {
+        state.SkipWithError("a tick did not end in the loop error: the burst was not the worst case");
+        return;
+    }
+    samples.report(state);
+}
 
 }  // namespace kt57::bench

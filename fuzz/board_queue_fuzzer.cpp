@@ -2,8 +2,6 @@
 // garbled frames, between the board's own replies, with the board muted, unplugged or failing.
 // The run observer hears of every poll and every reply applied, so each is checked against what
 // the queue held and what the frame says.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +16,7 @@
 #include "sequencer/instruction_set.h"
 #include "sequencer/loader.h"
 #include "shell/mode_file.h"
+#include "tests/support/scratch_files.h"
 
 using kt57::HeadlessEvent;
 using kt57::HeadlessEventKind;
@@ -44,11 +43,7 @@ constexpr char program[] =
     "    JMP 010\r\n";
 
 void writeFile(const char* name, const std::string& bytes) {
-    const std::string path = directory + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    KT57_FUZZ_CHECK(file != nullptr);
-    KT57_FUZZ_CHECK(std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
-    KT57_FUZZ_CHECK(std::fclose(file) == 0);
+    KT57_FUZZ_CHECK(kt57::support::writeFile(directory + "/" + name, bytes));
 }
 
 int32_t hexField(const unsigned char* frame) {
@@ -110,9 +105,8 @@ private:
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/kt57-board-queue-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    directory = pattern;
+    static const kt57::support::ScratchDirectory scratch("kt57-board-queue-fuzz");
+    directory = scratch.path();
     writeFile(kt57::programFileName, program);
     std::remove((directory + "/" + kt57::modeFileName).c_str());
     return 0;
@@ -127,14 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     run.setObserver(&observer);
     run.start();
 
-    auto runTo = [&](int64_t limit) {
-        for (;;) {
-            counts = {};
-            const int ticksBefore = run.ticksDelivered();
-            if (!run.step(limit)) break;
-            kt57::fuzz::checkStep(run, counts, run.ticksDelivered() != ticksBefore);
-        }
-    };
+    auto runTo = [&](int64_t limit) { kt57::fuzz::runCheckedTo(run, counts, limit); };
 
     int64_t at = run.now();
     for (int events = 0; events < 96 && input.remaining() > 0; ++events) {

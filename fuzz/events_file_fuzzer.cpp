@@ -1,7 +1,5 @@
 // kt57-run's events file into its parser, and what it accepts into a short headless run. Every
 // accepted event must be one the run can take; every refusal names the file and the line.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +11,7 @@
 #include "fuzz/sequencer_checks.h"
 #include "platform/headless/headless_run.h"
 #include "sequencer/loader.h"
+#include "tests/support/scratch_files.h"
 #include "shell/window_messages.h"
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/run_trace.h"
@@ -52,14 +51,10 @@ void checkEvent(const HeadlessEvent& event, int lines) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/kt57-events-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    directory = pattern;
+    static const kt57::support::ScratchDirectory scratch("kt57-events-fuzz");
+    directory = scratch.path();
     const std::string program = "010 WR@\nRD000000\nAND 000001\nJOK 010\nSLP 0.2\nJMP 010\n";
-    std::FILE* file = std::fopen((directory + "/" + kt57::programFileName).c_str(), "wb");
-    if (file == nullptr) std::abort();
-    std::fwrite(program.data(), 1, program.size(), file);
-    std::fclose(file);
+    KT57_FUZZ_CHECK(kt57::support::writeFile(directory + "/" + kt57::programFileName, program));
     return 0;
 }
 
@@ -101,11 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         run.post(event);
     }
     run.start();
-    for (;;) {
-        counts = {};
-        const int ticksBefore = run.ticksDelivered();
-        if (!run.step(7000)) break;
-        kt57::fuzz::checkStep(run, counts, run.ticksDelivered() != ticksBefore);
-    }
+    kt57::fuzz::runCheckedTo(run, counts, 7000);
     return 0;
 }

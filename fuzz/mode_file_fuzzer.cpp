@@ -1,8 +1,6 @@
 // KT57Mode.txt bytes into the mode-file reader, through a real file in a private directory.
 // The values read are checked against a plain reading of the same bytes, and writing them back
 // and reading again must give the same start-up state.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +9,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "shell/mode_file.h"
+#include "tests/support/scratch_files.h"
 
 namespace {
 
@@ -25,11 +24,8 @@ struct Reading {
 };
 
 void writeFile(const uint8_t* data, size_t size) {
-    const std::string path = directory + "/" + kt57::modeFileName;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    KT57_FUZZ_CHECK(file != nullptr);
-    KT57_FUZZ_CHECK(std::fwrite(data, 1, size, file) == size);
-    KT57_FUZZ_CHECK(std::fclose(file) == 0);
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    KT57_FUZZ_CHECK(kt57::support::writeFile(directory + "/" + kt57::modeFileName, bytes));
 }
 
 void read(Reading& reading) { kt57::readModeFile(directory.c_str(), files, reading.run, reading.console, reading.shell, reading.link); }
@@ -52,9 +48,8 @@ std::string nextLine(const uint8_t* data, size_t size, size_t& position) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/kt57-mode-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    directory = pattern;
+    static const kt57::support::ScratchDirectory scratch("kt57-mode-fuzz");
+    directory = scratch.path();
     return 0;
 }
 

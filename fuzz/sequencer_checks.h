@@ -3,9 +3,11 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 #include "fuzz/fuzz_check.h"
 #include "platform/headless/headless_run.h"
+#include "tests/support/run_to.h"
 
 namespace kt57::fuzz {
 
@@ -62,6 +64,17 @@ inline void checkStep(HeadlessRun& run, const TickCounts& counts, bool tick) {
     KT57_FUZZ_CHECK(!counts.closedWhileAwaiting);
     // The timer runs only after a start-up that found the board.
     KT57_FUZZ_CHECK(run.sequencer().link.linkState == LinkState::Closed || run.sequencer().link.linkState == LinkState::Open);
+}
+
+// Delivers everything due up to limit, checking each message; afterCheck (if any) after each check.
+inline void runCheckedTo(HeadlessRun& run, TickCounts& counts, int64_t limit,
+                         const std::function<void()>& afterCheck = {}) {
+    counts = {};
+    support::runTo(run, limit, [&](bool ticked) {
+        checkStep(run, counts, ticked);
+        counts = {};
+        if (afterCheck) afterCheck();
+    });
 }
 
 // The board as the run sees it, counting writes and watching when it is let go.

@@ -4,8 +4,6 @@
 // execute at most 201 control instructions and send at most one command frame.
 //
 // The instruction count comes from the run observer, which hears of every line the engine executes.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +18,7 @@
 #include "sequencer/loader.h"
 #include "shell/mode_file.h"
 #include "shell/window_messages.h"
+#include "tests/support/scratch_files.h"
 
 using kt57::HeadlessEvent;
 using kt57::HeadlessEventKind;
@@ -34,11 +33,7 @@ kt57::fuzz::TickCounts counts;
 bool verbose = false;
 
 void writeFile(const char* name, const std::string& bytes) {
-    const std::string path = directory + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    KT57_FUZZ_CHECK(file != nullptr);
-    KT57_FUZZ_CHECK(std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
-    KT57_FUZZ_CHECK(std::fclose(file) == 0);
+    KT57_FUZZ_CHECK(kt57::support::writeFile(directory + "/" + name, bytes));
 }
 
 // Programs from the instruction set's own words, so that loops, tests, sleeps and device
@@ -162,9 +157,8 @@ HeadlessEvent event(FuzzInput& input, int64_t at, kt57::BoardFaults& faults, Fau
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/kt57-sequencer-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    directory = pattern;
+    static const kt57::support::ScratchDirectory scratch("kt57-sequencer-fuzz");
+    directory = scratch.path();
     verbose = std::getenv("KT57_FUZZ_VERBOSE") != nullptr;
     return 0;
 }
@@ -205,14 +199,7 @@ std::string runOnce(const uint8_t* data, size_t size) {
     run.start();
     kt57::fuzz::checkSequencer(run.sequencer());
 
-    auto runTo = [&](int64_t limit) {
-        for (;;) {
-            counts = {};
-            const int ticksBefore = run.ticksDelivered();
-            if (!run.step(limit)) break;
-            kt57::fuzz::checkStep(run, counts, run.ticksDelivered() != ticksBefore);
-        }
-    };
+    auto runTo = [&](int64_t limit) { kt57::fuzz::runCheckedTo(run, counts, limit); };
 
     int64_t at = run.now();
     for (int events = 0; events < 64 && input.remaining() > 0 && !run.finished(); ++events) {

@@ -22,7 +22,7 @@ def programs():
 
 
 def events_files():
-    files = [root / "tests/engine/kt57-run/events.txt", root / "bench/rehearsal-events.txt"]
+    files = [root / "tests/tools/kt57-run/example/events.txt", root / "bench/rehearsal-events.txt"]
     files += sorted((root / "fuzz/corpus/events_file_fuzzer").glob("*"))
     return [None] + [f for f in files if f.exists()]
 

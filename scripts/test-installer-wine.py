@@ -5,40 +5,21 @@ KT57Mode.txt is written, then uninstalls silently and checks that the installed 
 
 Usage (inside an X display, e.g. under xvfb-run):
   test-installer-wine.py SETUP_EXE KT57_POST_EXE HOLDING_PROGRAM
-HOLDING_PROGRAM is a KT57Data.txt that keeps the board open (tests/win32/wine/KT57Data.txt).
+HOLDING_PROGRAM is a KT57Data.txt that keeps the board open (tests/platform/win32/wine/KT57Data.txt).
 Every wait has a deadline and ends as soon as its sign (a file, a log line, a window) is there.
 """
 import glob
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
-import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "platform", "win32"))
+import wine_session  # noqa: E402
+from wine_session import Wine, file_has, imported_dlls  # noqa: E402
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\KT57D"
 RUNTIME_DLLS = ("libstdc++", "libgcc", "libwinpthread")
-
-
-def wait_for(what, condition, seconds):
-    """Polls condition until it is true; False once seconds have passed without it."""
-    deadline = time.monotonic() + seconds
-    while True:
-        if condition():
-            return True
-        if time.monotonic() >= deadline:
-            print(f"   gave up after {seconds} s waiting for {what}")
-            return False
-        time.sleep(0.2)
-
-
-def file_has(path, text, offset=0):
-    try:
-        with open(path, "rb") as f:
-            f.seek(offset)
-            return text.encode() in f.read()
-    except OSError:
-        return False
 
 
 class Checks:
@@ -51,48 +32,13 @@ class Checks:
         return ok
 
 
-class Wine:
-    def __init__(self, work):
-        self.env = dict(os.environ, WINEPREFIX=os.path.join(work, "prefix"), WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=", HOME=os.path.join(work, "home"))
-        os.makedirs(self.env["HOME"])
-
-    def run(self, *args, timeout=120):
-        # Output goes through a file: a process Wine starts on the way (wineserver, explorer)
-        # would keep a pipe open long after the program ended.
-        with tempfile.TemporaryFile() as out:
-            result = subprocess.run(["wine", *args], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
-                                    stdin=subprocess.DEVNULL, timeout=timeout)
-            out.seek(0)
-            result.stdout = out.read().decode("utf-8", "replace").replace("\r", "")
-        return result
-
-    def start(self, *args):
-        return subprocess.Popen(["wine", *args], env=self.env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def unix_path(self, windows_path):
-        return self.run("winepath", "-u", windows_path).stdout.strip()
-
-    def windows_path(self, unix_path):
-        return self.run("winepath", "-w", unix_path).stdout.strip()
-
-    def registry_value(self, key, name):
-        """The value's data, or None when the key or value is missing."""
-        result = self.run("reg", "query", key, "/v", name)
-        for line in result.stdout.splitlines():
-            parts = line.strip().split(None, 2)
-            if result.returncode == 0 and len(parts) == 3 and parts[0] == name:
-                return parts[2]
-        return None
-
-    def stop(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
-
-
-def imported_dlls(path):
-    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", path], capture_output=True, text=True).stdout
-    return sorted(line.split(":", 1)[1].strip() for line in dump.splitlines() if "DLL Name:" in line)
+def wait_for(what, condition, seconds):
+    """The shared wait, as a result to check: False when the deadline passed first."""
+    try:
+        return bool(wine_session.wait_for(what, condition, seconds))
+    except wine_session.TimedOut as timed_out:
+        print(f"   {timed_out}")
+        return False
 
 
 def main():
@@ -102,7 +48,7 @@ def main():
     checks = Checks()
     try:
         print("== fresh Wine prefix")
-        wine.run("wineboot", "-i", timeout=300)
+        wine.boot()
         drive_c = os.path.join(wine.env["WINEPREFIX"], "drive_c")
 
         print("== silent install")
@@ -160,9 +106,9 @@ def main():
 
         # The example sleeps with the board released, and the mode file is only written while the
         # board is held; so the mode file is checked with a program that holds it.
-        session("the example program", r"W000000F\r")
+        session("the example program", r"W000000F\x0D")
         shutil.copy(holding_program, os.path.join(board_folder, "KT57Data.txt"))
-        session("a program that holds the board", r"WB000002\r")
+        session("a program that holds the board", r"WB000002\x0D")
         checks.check("KT57Mode.txt is written in the entry's working folder, naming the virtual board",
                      wait_for("KT57Mode.txt", lambda: file_has(mode_file, "VB000001"), 30))
 

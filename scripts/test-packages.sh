@@ -77,7 +77,7 @@ setup=dist/kt57d-${version}-setup.exe
 echo "== $setup"
 cmake --build build-win32 --target kt57_post >/dev/null
 if timeout 600 xvfb-run -a -s "-screen 0 1280x1024x24" python3 scripts/test-installer-wine.py \
-  "$setup" build-win32/platform/win32/kt57-post.exe tests/win32/wine/KT57Data.txt; then
+  "$setup" build-win32/platform/win32/kt57-post.exe tests/platform/win32/wine/KT57Data.txt; then
   passed=$((passed + 1))
 else
   echo "FAIL - the installer under Wine"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/screen_texts.h"
-#include "tests/engine/headless_fixture.h"
+#include "tests/support/headless_fixture.h"
 
 namespace kt57::test {
 namespace {

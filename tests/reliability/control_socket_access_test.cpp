@@ -12,13 +12,13 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/reliability/scratch_directory.h"
+#include "tests/support/scratch_files.h"
 #include "tools/kt57-ctl/control_socket.h"
 
 namespace kt57 {
 namespace {
 
-using testing::ScratchDirectory;
+using support::ScratchDirectory;
 
 constexpr uid_t nobody = 65534;
 
@@ -57,7 +57,7 @@ TEST(ControlSocketFolder, IsRefusedWhenItIsALinkOrAFile) {
     std::string reason;
     EXPECT_FALSE(prepareControlSocketFolder(scratch.file("kt57d/control.socket"), reason));
 
-    testing::writeText(scratch.file("plain"), "");
+    support::writeFile(scratch.file("plain"), "");
     EXPECT_FALSE(prepareControlSocketFolder(scratch.file("plain/control.socket"), reason));
 }
 

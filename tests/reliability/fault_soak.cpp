@@ -15,12 +15,12 @@
 //
 //   fault_soak [--commands N] [--seed S] [--trace FILE] [--events-out FILE] [--directory DIR] [--quiet]
 // --directory keeps the program file there (for kt57-run), instead of in a temporary folder.
-#include <unistd.h>
 
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -30,6 +30,7 @@
 #include "sequencer/instruction_set.h"
 #include "sequencer/loader.h"
 #include "tools/kt57-run/events_file.h"
+#include "tests/support/scratch_files.h"
 #include "tools/kt57-run/run_trace.h"
 
 namespace {
@@ -180,21 +181,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
 }
 
 void writeProgram(const std::string& directory) {
-    std::FILE* file = std::fopen((directory + "/" + kt57::programFileName).c_str(), "wb");
-    if (file == nullptr || std::fwrite(soakProgram, 1, sizeof soakProgram - 1, file) != sizeof soakProgram - 1 ||
-        std::fclose(file) != 0) {
+    if (!kt57::support::writeFile(directory + "/" + kt57::programFileName, soakProgram)) {
         std::perror("fault soak: writing the program");
         std::exit(2);
     }
-}
-
-std::string temporaryDirectory() {
-    char pattern[] = "/tmp/kt57-soak-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        std::perror("fault soak: mkdtemp");
-        std::exit(2);
-    }
-    return pattern;
 }
 
 // The trace's lines of each kind, as kt57-run writes them; times must never go back.
@@ -245,8 +235,9 @@ int main(int argc, char** argv) {
                      "[--quiet]\n");
         return 2;
     }
-    const bool temporary = options.directory.empty();
-    const std::string directory = temporary ? temporaryDirectory() : options.directory;
+    std::optional<kt57::support::ScratchDirectory> scratch;
+    if (options.directory.empty()) scratch.emplace("kt57-soak");
+    const std::string directory = scratch ? scratch->path() : options.directory;
     writeProgram(directory);
     std::FILE* trace = options.traceFile.empty() ? std::tmpfile() : std::fopen(options.traceFile.c_str(), "w+");
     if (trace == nullptr) {
@@ -279,17 +270,12 @@ int main(int argc, char** argv) {
 
     // Delivers everything due up to limit, checking each message; the operator restarts stops.
     auto runTo = [&](int64_t limit) {
-        for (;;) {
-            tickCounts = {};
-            const int ticksBefore = run.ticksDelivered();
-            if (!run.step(limit)) break;
-            kt57::fuzz::checkStep(run, tickCounts, run.ticksDelivered() != ticksBefore);
+        kt57::fuzz::runCheckedTo(run, tickCounts, limit, [&] {
             if (observer.restartPending) {
                 observer.restartPending = false;
                 postText(at(run.now() + operatorDelay) + "key G\n");
             }
-        }
-        run.clock().advanceTo(limit);
+        });
     };
 
     std::mt19937 random(options.seed);
@@ -400,10 +386,6 @@ int main(int argc, char** argv) {
                     totals.errors[0], totals.errors[2], totals.errors[1], expectedStops, totals.opens, totals.openFailures,
                     totals.closes);
         std::printf("  every fault ended in its stop or recovered; invariants held; trace complete\n");
-    }
-    if (temporary) {
-        std::remove((directory + "/" + kt57::programFileName).c_str());
-        rmdir(directory.c_str());
     }
     return 0;
 }

@@ -18,14 +18,14 @@
 
 #include "platform/posix/posix_files.h"
 #include "shell/mode_file.h"
-#include "tests/reliability/scratch_directory.h"
+#include "tests/support/scratch_files.h"
 
 namespace kt57 {
 namespace {
 
-using testing::ScratchDirectory;
-using testing::readText;
-using testing::writeText;
+using support::ScratchDirectory;
+using support::readFile;
+using support::writeFile;
 
 constexpr uid_t nobody = 65534;
 const std::string oldContent = "SD\nOLD00001\n";
@@ -72,7 +72,7 @@ void becomeUnprivileged() {
 
 class ModeFileSafety : public ::testing::Test {
 protected:
-    void SetUp() override { writeText(folder.file(modeFileName), oldContent); }
+    void SetUp() override { writeFile(folder.file(modeFileName), oldContent); }
     std::string target() const { return folder.file(modeFileName); }
     std::string temporary() const { return target() + ".new"; }
 
@@ -83,7 +83,7 @@ protected:
 
 TEST_F(ModeFileSafety, AWriteThatSucceedsReplacesTheFileWhole) {
     write(folder.path(), fresh);
-    EXPECT_EQ(readText(target()), fresh.expected);
+    EXPECT_EQ(readFile(target()), fresh.expected);
     EXPECT_FALSE(std::filesystem::exists(temporary()));
 }
 
@@ -97,7 +97,7 @@ TEST_F(ModeFileSafety, AReadOnlyFolderKeepsThePreviousFile) {
     });
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(readText(target()), oldContent);
+    EXPECT_EQ(readFile(target()), oldContent);
     EXPECT_FALSE(std::filesystem::exists(temporary()));
 }
 
@@ -112,7 +112,7 @@ TEST_F(ModeFileSafety, AFullDiskKeepsThePreviousFile) {
         });
         ASSERT_TRUE(WIFEXITED(status)) << "room " << room;
         ASSERT_EQ(WEXITSTATUS(status), 0);
-        EXPECT_EQ(readText(target()), oldContent) << "room " << room;
+        EXPECT_EQ(readFile(target()), oldContent) << "room " << room;
         EXPECT_FALSE(std::filesystem::exists(temporary())) << "room " << room;
     }
 }
@@ -127,10 +127,10 @@ TEST_F(ModeFileSafety, NamesThatCannotBeReplacedKeepWhatIsThere) {
 
     // The temporary name taken by a folder: nothing can be written, the old file stays.
     std::filesystem::remove(target());
-    writeText(target(), oldContent);
+    writeFile(target(), oldContent);
     std::filesystem::create_directory(temporary());
     write(folder.path(), fresh);
-    EXPECT_EQ(readText(target()), oldContent);
+    EXPECT_EQ(readFile(target()), oldContent);
 }
 
 TEST_F(ModeFileSafety, AProcessKilledWhileWritingLeavesTheOldFile) {
@@ -142,11 +142,11 @@ TEST_F(ModeFileSafety, AProcessKilledWhileWritingLeavesTheOldFile) {
             write(folder.path(), fresh);
         });
         ASSERT_TRUE(WIFSIGNALED(status)) << "room " << room;
-        EXPECT_EQ(readText(target()), oldContent) << "room " << room;
+        EXPECT_EQ(readFile(target()), oldContent) << "room " << room;
     }
     // What the killed writer left behind does not stop the next write.
     write(folder.path(), fresh);
-    EXPECT_EQ(readText(target()), fresh.expected);
+    EXPECT_EQ(readFile(target()), fresh.expected);
     EXPECT_FALSE(std::filesystem::exists(temporary()));
 }
 
@@ -167,7 +167,7 @@ TEST_F(ModeFileSafety, AProcessKilledAtAnyMomentLeavesOneWholeFile) {
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
-        const std::string content = readText(target());
+        const std::string content = readFile(target());
         ASSERT_TRUE(content == fresh.expected || content == other.expected) << "round " << round << ": '" << content << "'";
     }
 
@@ -186,19 +186,19 @@ TEST_F(ModeFileSafety, AProcessKilledAtAnyMomentLeavesOneWholeFile) {
 TEST_F(ModeFileSafety, TheNewFileIsSyncedBeforeTheRenameAndTheFolderAfterIt) {
     if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace missing or not allowed";
     std::filesystem::remove(target());  // else its serial number names a board that is not there
-    writeText(folder.file("KT57Data.txt"), "W0000001\nSLP 10\n");
-    writeText(folder.file("events.txt"), "1025 menu 40001\n");
+    writeFile(folder.file("KT57Data.txt"), "W0000001\nSLP 10\n");
+    writeFile(folder.file("events.txt"), "1025 menu 40001\n");
     const std::string trace = folder.file("strace.txt");
-    // LeakSanitizer cannot run under ptrace: in the sanitizer build the traced tool would fail for it.
-    const std::string command = "ASAN_OPTIONS=detect_leaks=0 timeout 60 strace -f -y -e trace=fsync,fdatasync,rename,renameat,renameat2 -o '" +
+    // LeakSanitizer cannot run under ptrace: in the sanitizer build the traced tool skips it.
+    const std::string command = "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" timeout 60 strace -f -y -e trace=fsync,fdatasync,rename,renameat,renameat2 -o '" +
                                 trace + "' '" KT57_RUN_PROGRAM "' --events '" + folder.file("events.txt") + "' '" +
                                 folder.path() + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    ASSERT_EQ(readText(target()), "A\nVB000001\n");
+    ASSERT_EQ(readFile(target()), "A\nVB000001\n");
 
     const std::string canonical = std::filesystem::canonical(folder.path()).string();
     std::vector<std::string> calls;
-    std::istringstream lines(readText(trace));
+    std::istringstream lines(readFile(trace));
     for (std::string line; std::getline(lines, line);) calls.push_back(line);
     auto first = [&](size_t from, const std::string& call, const std::string& argument) {
         for (size_t i = from; i < calls.size(); ++i) {
@@ -209,7 +209,7 @@ TEST_F(ModeFileSafety, TheNewFileIsSyncedBeforeTheRenameAndTheFolderAfterIt) {
     const size_t fileSynced = first(0, "sync(", "<" + canonical + "/KT57Mode.txt.new>");
     const size_t renamed = first(0, "rename", "KT57Mode.txt.new\", \"" + folder.path() + "/KT57Mode.txt\"");
     const size_t folderSynced = first(renamed, "sync(", "<" + canonical + ">");
-    const std::string all = readText(trace);
+    const std::string all = readFile(trace);
     ASSERT_LT(renamed, calls.size()) << all;
     EXPECT_LT(fileSynced, renamed) << all;
     EXPECT_LT(folderSynced, calls.size()) << all;
@@ -229,7 +229,7 @@ TEST_F(ModeFileSafety, UnreadableModeFilesKeepTheDefaults) {
     EXPECT_EQ(link.serialNumber[0], '\0');
 
     std::filesystem::remove(target());
-    writeText(target(), "MD\nAB123456\n");
+    writeFile(target(), "MD\nAB123456\n");
     std::filesystem::permissions(target(), std::filesystem::perms::none);
     const int status = inChild([&] {
         becomeUnprivileged();

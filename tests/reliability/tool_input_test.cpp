@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/reliability/scratch_directory.h"
+#include "tests/support/scratch_files.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KT57_SANITIZED 1
@@ -27,9 +27,9 @@
 namespace kt57 {
 namespace {
 
-using testing::ScratchDirectory;
-using testing::readText;
-using testing::writeText;
+using support::ScratchDirectory;
+using support::readFile;
+using support::writeFile;
 
 constexpr unsigned timeLimitSeconds = 30;
 constexpr rlim_t memoryLimit = rlim_t{1} << 30;
@@ -69,7 +69,7 @@ Outcome runTool(const std::string& program, const std::vector<std::string>& argu
     Outcome outcome;
     outcome.exited = WIFEXITED(status);
     outcome.status = outcome.exited ? WEXITSTATUS(status) : WTERMSIG(status);
-    outcome.errors = readText(err);
+    outcome.errors = readFile(err);
     return outcome;
 }
 
@@ -87,10 +87,10 @@ protected:
         std::mt19937 random(57);
         std::string binary;
         for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>(random() & 0xFF));
-        writeText(scratch.file("binary.dat"), binary);
+        writeFile(scratch.file("binary.dat"), binary);
         std::filesystem::create_directory(scratch.file("folder"));
         std::filesystem::create_directory(scratch.file("run"));
-        writeText(scratch.file("run/KT57Data.txt"), "WR000001\n");
+        writeFile(scratch.file("run/KT57Data.txt"), "WR000001\n");
     }
     std::vector<std::string> arguments() const {
         std::vector<std::string> out;
@@ -169,7 +169,7 @@ class ToolFifoInput : public ::testing::TestWithParam<FifoInput> {
 protected:
     void SetUp() override {
         for (const char* folder : {"program", "mode"}) std::filesystem::create_directory(scratch.file(folder));
-        writeText(scratch.file("mode/KT57Data.txt"), "WR000001\n");
+        writeFile(scratch.file("mode/KT57Data.txt"), "WR000001\n");
         ASSERT_EQ(mkfifo(scratch.file(GetParam().fifo).c_str(), 0600), 0);
     }
     ScratchDirectory scratch;

@@ -21,7 +21,7 @@
 #include "platform/linux/tty_driver.h"
 #include "sequencer/loader.h"
 #include "sequencer/reply.h"
-#include "tests/reliability/scratch_directory.h"
+#include "tests/support/scratch_files.h"
 
 namespace kt57 {
 namespace {
@@ -69,7 +69,7 @@ protected:
         return queued;
     }
 
-    testing::ScratchDirectory scratch;
+    support::ScratchDirectory scratch;
     int master = -1;
     std::unique_ptr<TtyDriver> driver;
     DeviceLink link;

@@ -11,6 +11,7 @@
 #include "sequencer/loader.h"
 #include "sequencer/opcode.h"
 #include "sequencer/text_mode_reader.h"
+#include "tests/support/scratch_files.h"
 
 namespace kt57 {
 
@@ -216,16 +217,7 @@ TEST(LoaderFile, EndEntryAndUnusedEntries) {
 
 class LoaderDirectory : public ::testing::Test {
 protected:
-    void SetUp() override {
-        directory = std::filesystem::temp_directory_path() /
-                    ("kt57-loader-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                     "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        std::filesystem::create_directories(directory);
-    }
-    void TearDown() override { std::filesystem::remove_all(directory); }
-    void write(const std::string& bytes) {
-        std::ofstream(directory / programFileName, std::ios::binary) << bytes;
-    }
+    void write(const std::string& bytes) { kt57::support::writeFile(scratch.file(programFileName), bytes); }
     ProgramStore load() {
         ProgramStore store;
         std::memset(&store, 0x5A, sizeof store);  // loadProgram must start from zero itself
@@ -233,7 +225,8 @@ protected:
         loadProgram(store, directory.string().c_str(), files);
         return store;
     }
-    std::filesystem::path directory;
+    const kt57::support::ScratchDirectory scratch{"kt57-loader"};
+    const std::filesystem::path directory{scratch.path()};
 };
 
 TEST_F(LoaderDirectory, MissingAndEmptyFilesLoadNothing) {

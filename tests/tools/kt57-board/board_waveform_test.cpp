@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/linux/tty_driver.h"
-#include "tests/linux/served_board.h"
+#include "tests/platform/linux/served_board.h"
 #include "tests/tools/kt57-run/waveform_reading.h"
 
 namespace kt57::test {

@@ -1,0 +1,24 @@
+// Replaces the global operator new so a test can see whether a stretch of code allocates.
+#include "tests/platform/linux/allocation_counter.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+std::atomic<long> allocations {0};
+}
+
+void* operator new(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+
+namespace kt57::test {
+
+long allocationsSoFar() { return allocations.load(std::memory_order_relaxed); }
+
+}  // namespace kt57::test

@@ -1,0 +1,270 @@
+#!/usr/bin/env python3
+"""kt57d.exe under Wine: what only the Windows program shows. Its imports and menu resource, the
+window messages reaching the core (typed keys, posted commands, clicks read with GetAsyncKeyState),
+the D2XX calls of the run-time loaded FTD2XX.dll, the CR LF mode file, the red GDI text without a
+usable driver, and the substitute driver's KT57Board.txt and FTD2XX.log. What the engine does with
+the messages is the headless tests' business.
+
+Usage, inside an X display (scripts/test-win32.sh runs it under xvfb-run):
+  wine_test.py WIN32_BUILD_DIR [RESULTS_DIR] [unittest options]
+WIN32_BUILD_DIR is build-win32/platform/win32; screenshots and logs go to RESULTS_DIR.
+Every wait ends at its sign or at a deadline; a check that something did not happen reads the log
+up to a later event that must come after it.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_session import ProgramRun, TimedOut, Wine, imported_dlls, imported_functions, wait_for  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.abspath(os.path.join(HERE, "..", "..", ".."))
+EXAMPLE = os.path.join(SOURCE, "examples", "demo", "KT57Data.txt")
+# A loop that holds the board: WA000001, RA000000, WA@, then 010 WB000002 / JMP 010.
+LOOP = os.path.join(HERE, "wine", "KT57Data.txt")
+END_PROGRAM = "40001"
+
+BIN = RESULTS = None
+
+
+def board_settings(inputs):
+    return f"# the virtual board the substitute FTD2XX.dll serves\nserial = AB123456\ninputs = {inputs}\nlatency = 1\n"
+
+
+def writes(lines):
+    return [line.split(" ", 1)[1] for line in lines if line.startswith("write ")]
+
+
+def read_ppm(path):
+    """(width, height, bytes of RGB) of a binary PPM."""
+    with open(path, "rb") as f:
+        data = f.read()
+    fields, position = [], 0
+    while len(fields) < 4:
+        while data[position:position + 1].isspace():
+            position += 1
+        if data[position:position + 1] == b"#":
+            position = data.index(b"\n", position)
+            continue
+        end = position
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[position:end])
+        position = end
+    assert fields[0] == b"P6" and fields[3] == b"255", fields
+    return int(fields[1]), int(fields[2]), data[position + 1:]
+
+
+RED = lambda r, g, b: r > 153 and g < 90 and b < 90  # noqa: E731
+DARK = lambda r, g, b: r < 90 and g < 90 and b < 90  # noqa: E731
+
+
+class WindowsProgramTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="kt57-wine.")
+        cls.wine = Wine(cls.work, japanese=True)
+        cls.wine.boot()
+        cls.wine.use_japanese_fonts()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.stop()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def setUp(self):
+        self.run_ = None
+
+    def tearDown(self):
+        run = self.run_
+        if run is None:
+            return
+        if run.process is not None and run.process.poll() is None:
+            run.process.kill()
+        if os.path.exists(run.log.path):
+            shutil.copy(run.log.path, os.path.join(RESULTS, f"{self._testMethodName}-FTD2XX.log"))
+
+    def program_run(self, program, mode, driver="substitute", board=board_settings("000004")):
+        self.run_ = ProgramRun(self.wine, os.path.join(self.work, self._testMethodName), BIN)
+        self.run_.copy(program, "KT57Data.txt")
+        self.run_.write("KT57Mode.txt", mode)
+        if driver:
+            self.run_.copy(os.path.join(BIN, driver, "FTD2XX.dll"))
+            self.run_.write("KT57Board.txt", board)
+        return self.run_
+
+    def end_program(self, run):
+        run.post("command", END_PROGRAM)
+        self.assertEqual(run.exit_code(), 0, "menu command 40001 ends the program with exit code 0")
+
+    # ------------------------------------------------------------------ the program file
+
+    def test_imports_only_windows_dlls_and_loads_the_driver_at_run_time(self):
+        exe = os.path.join(BIN, "kt57d.exe")
+        self.assertEqual(sorted(d.upper() for d in imported_dlls(exe)),
+                         ["GDI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "USER32.DLL", "WINMM.DLL"])
+        functions = imported_functions(exe)
+        # The timer really ticks every 10 ms while it runs, and the resolution is given back.
+        self.assertLessEqual({"timeBeginPeriod", "timeEndPeriod"}, functions["WINMM.DLL"])
+        # The mode file's replacement survives power loss: flushed, then moved with write-through.
+        self.assertLessEqual({"FlushFileBuffers", "MoveFileExA", "LoadLibraryA", "GetProcAddress"},
+                             functions["KERNEL32.DLL"])
+
+    def test_menu_resource_holds_the_end_program_item(self):
+        resources = os.path.join(self.work, "resources.bin")
+        subprocess.run(["x86_64-w64-mingw32-objcopy", "-O", "binary", "--only-section=.rsrc",
+                        os.path.join(BIN, "kt57d.exe"), resources], check=True)
+        with open(resources, "rb") as f:
+            data = f.read()
+        # Menu 101: pop-up "ﾒﾆｭｰ" with item 40001 "ﾌﾟﾛｸﾞﾗﾑ終了", UTF-16 from the code page 932 script.
+        self.assertIn("\uff92\uff86\uff6d\uff70".encode("utf-16-le"), data)
+        self.assertIn((40001).to_bytes(2, "little") +
+                      "\uff8c\uff9f\uff9b\uff78\uff9e\uff97\uff91\u7d42\u4e86".encode("utf-16-le"), data)
+
+    # ------------------------------------------------------------------ with the substitute driver
+
+    def test_example_program_drives_the_board_through_the_loaded_driver(self):
+        run = self.program_run(EXAMPLE, "AD\nAB123456\n")
+        self.assertEqual(run.start(), "KT57D           AB123456", "the title carries the mode file's serial number")
+        after = run.log.wait("write W000000F\\x0D", seconds=60)
+        self.assertEqual([line for line in run.log.lines()[:after] if line.startswith(("open", "chars", "timeouts"))][:3],
+                         ["open AB123456", "chars event 0D 1 error 00 0 status 0",
+                          "timeouts read 100 write 100 status 0"],
+                         "start-up opens the mode file's serial number and configures the board")
+        run.log.wait("read U000000F\\x0D", after=after - 1)
+        self.assertEqual(run.post("frame").split()[2:], ["480", "700"], "the window took the listing's size")
+        self.end_program(run)
+
+    def test_typed_keys_reach_the_core_and_the_mode_file_is_written_with_cr_lf(self):
+        run = self.program_run(LOOP, "SD\n", board=board_settings("00000F"))
+        self.assertEqual(run.start(), "KT57D" + " " * 19, "without a serial number the title keeps its blanks")
+        run.log.wait("close", seconds=60)
+        self.assertEqual([line for line in run.log.lines() if line.startswith(("list", "open", "close"))][:4],
+                         ["list count 1", "list index 0 AB123456", "open AB123456", "close"],
+                         "start-up lists the board for its serial number, opens it and releases it")
+        # Key-down and key-up, as typing gives them: the program's TranslateMessage makes the characters.
+        mark = run.log.mark()
+        run.post("key", "G")
+        mark = run.log.wait("write WA000001\\x0D", after=mark)
+        run.post("key", "ENTER")
+        mark = run.log.wait("write RA000000\\x0D", after=mark)
+        run.post("key", "ESC")
+        mark = run.log.wait("write WB000002\\x0D", after=mark, count=5)
+        run.post("key", "S")
+        stop = run.log.wait("close", after=mark)
+        run.post("key", "G")
+        restart = run.log.wait("write WA000001\\x0D", after=stop)
+        self.assertEqual(writes(run.log.since(stop, restart - 1)), [], "nothing is written between S and G")
+        run.log.wait("write WB000002\\x0D", after=restart)
+        self.end_program(run)
+        self.assertEqual(run.read("KT57Mode.txt"), b"S\r\nAB123456\r\n",
+                         "mode S without D, the listed serial number, CR LF line ends")
+
+    def test_posted_mode_commands_carry_the_marker(self):
+        run = self.program_run(LOOP, "A\nAB123456\n", board=board_settings("00000F"))
+        run.start()
+        run.log.wait("write WB000002\\x0D", seconds=60)
+        # Mode P releases the board after every 11th control instruction: one JMP a pass.
+        cases = [("80", "0x4B", "posted P switches to mode P", True),
+                 ("65", "0x4B", "posted A switches back to mode A", False),
+                 ("80", "0x190001", "P with the keyboard's lParam changes nothing", False)]
+        for code, lparam, name, releases in cases:
+            with self.subTest(name):
+                mark = run.log.mark()
+                run.post("char", code, lparam)
+                run.post("key", "S")
+                run.post("key", "G")
+                restart = run.log.wait("write WA000001\\x0D", after=mark)
+                passes = run.log.wait("write WB000002\\x0D", after=restart, count=25)
+                closes = run.log.since(restart, passes).count("close")
+                self.assertEqual(closes > 0, releases, f"{closes} releases in 25 passes")
+        self.end_program(run)
+
+    def test_clicks_read_ctrl_and_shift_with_GetAsyncKeyState(self):
+        run = self.program_run(LOOP, "AD\nAB123456\n", board=board_settings("00000F"))
+        run.start()
+        mark = run.log.wait("write WB000002\\x0D", seconds=60)
+        # The listing's line 4 (WB000002) is at y 170 to 189 of the first column, line 1 at 110 to 129.
+        run.post("click", "30", "175", "ctrl")
+        stop = run.log.wait("close", after=mark)
+        self.assertEqual(writes(run.log.since(0, stop))[-1], "WB000002\\x0D", "the break line stops after line 4")
+        run.post("click", "30", "115", "shift")
+        run.post("key", "C")
+        resumed = run.log.wait("write WA000001\\x0D", after=stop)
+        self.assertEqual(writes(run.log.since(stop, resumed - 1)), [], "stopped until C")
+        again = run.log.wait("close", after=resumed)
+        self.assertEqual(writes(run.log.since(resumed - 1, again)),
+                         ["WA000001\\x0D", "RA000000\\x0D", "WA00000f\\x0D", "WB000002\\x0D"],
+                         "C runs from the continue line (Shift) to the break line (Ctrl)")
+        run.post("click", "30", "175", "ctrl")
+        run.post("key", "C")
+        passes = run.log.wait("write WB000002\\x0D", after=again, count=5)
+        self.assertNotIn("close", run.log.since(again, passes), "a second Ctrl-click clears the break line")
+        self.end_program(run)
+
+    def test_substitute_reads_changed_board_lines_and_logs_escaped_bytes(self):
+        run = self.program_run(LOOP, "A\nAB123456\n", board=board_settings("00000F"))
+        run.start()
+        mark = run.log.wait("read RA00000F\\x0D", seconds=60)
+        settings = os.path.join(run.folder, "KT57Board.txt")
+        before = os.stat(settings).st_mtime
+        run.write("KT57Board.txt", "# board-control lines\nserial AB123456\ninput 0000A5\nlatency 1\n")
+        os.utime(settings, (before + 2, before + 2))  # a new time even where the clock is coarse
+        run.post("key", "S")
+        run.post("key", "G")
+        restart = run.log.wait("write WA000001\\x0D", after=mark)
+        read = run.log.wait("read RA", after=restart)
+        self.assertEqual(run.log.lines()[read - 1], "read RA0000A5\\x0D", "the restart reads the new inputs")
+        self.end_program(run)
+        with open(run.log.path, "rb") as f:
+            self.assertNotIn(b"\r", f.read(), "a CR in a frame is logged as \\x0D")
+
+    # ------------------------------------------------------------------ without a usable driver
+
+    def pixels(self, shot, client, rect, test):
+        width, _, rgb = read_ppm(shot)
+        x0, y0 = client[0] + rect[0], client[1] + rect[1]
+        count = 0
+        for y in range(y0, y0 + rect[3]):
+            row = (y * width + x0) * 3
+            for i in range(row, row + rect[2] * 3, 3):
+                count += test(rgb[i], rgb[i + 1], rgb[i + 2])
+        return count
+
+    def expect_no_board(self, run):
+        mode = run.read("KT57Mode.txt")
+        self.assertEqual(run.start(), "KT57D           AB123456")
+        client = [int(v) for v in run.post("client").split()]
+        shot = os.path.join(RESULTS, f"{self._testMethodName}.ppm")
+
+        def red_text():
+            subprocess.run(["import", "-window", "root", "-depth", "8", shot], check=True)
+            return self.pixels(shot, client, (10, 10, 128, 16), RED) >= 40
+        # After its 100 attempts start-up draws the red no-connection text in the status cells.
+        wait_for("the red no-connection text", red_text, 60)
+        self.assertGreaterEqual(self.pixels(shot, client, (20, 40, 224, 16), DARK), 40, "the banner is drawn")
+        self.assertEqual(self.pixels(shot, client, (20, 40, 224, 16), RED), 0, "the banner is black")
+        self.assertEqual(self.pixels(shot, client, (10, 70, 460, 150), DARK), 0, "no header and no listing")
+        self.assertEqual(run.post("frame").split()[2:], ["480", "300"], "the window keeps its first size")
+        self.end_program(run)
+        self.assertEqual(run.read("KT57Mode.txt"), mode, "without a board the mode file is left as it was")
+
+    def test_no_driver_dll_is_no_board(self):
+        self.expect_no_board(self.program_run(EXAMPLE, "AD\nAB123456\n", driver=None))
+
+    def test_driver_dll_without_FT_Close_is_no_board(self):
+        run = self.program_run(EXAMPLE, "AD\nAB123456\n", driver="substitute-incomplete", board="serial = AB123456\n")
+        self.expect_no_board(run)
+        self.assertFalse(os.path.exists(run.log.path), "none of its functions was called")
+
+
+if __name__ == "__main__":
+    BIN = os.path.abspath(sys.argv[1])
+    rest = sys.argv[2:]
+    RESULTS = os.path.abspath(rest.pop(0)) if rest and not rest[0].startswith("-") else tempfile.mkdtemp()
+    os.makedirs(RESULTS, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], "-v", *rest])

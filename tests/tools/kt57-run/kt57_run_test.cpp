@@ -1,0 +1,196 @@
+// kt57-run as a user runs it: the example's whole trace, the end conditions, and the events
+// file's grammar with its errors (exit status 2, "FILE:LINE: message").
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/support/headless_fixture.h"
+#include "tools/kt57-run/events_file.h"
+#include "tools/kt57-run/run_trace.h"
+
+namespace kt57::test {
+namespace {
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct ToolResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class Kt57Run : public HeadlessTest {
+protected:
+    ToolResult tool(const std::string& arguments) {
+        const std::string binary = KT57_RUN_BINARY;
+        const std::filesystem::path out = directory / "trace.out";
+        const std::filesystem::path err = directory / "trace.err";
+        const std::string command = "cd '" + directory.string() + "' && '" + binary + "' " + arguments + " >'" +
+                                    out.string() + "' 2>'" + err.string() + "'";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    }
+    std::filesystem::path example(const char* name) {
+        return std::filesystem::path(KT57_RUN_EXAMPLE_DIR) / name;
+    }
+};
+
+TEST_F(Kt57Run, ExampleWithKeysClicksAndBoardFaultsGivesTheDocumentedTrace) {
+    std::filesystem::copy_file(example("KT57Data.txt"), directory / "KT57Data.txt");
+    std::filesystem::copy_file(example("KT57Mode.txt"), directory / "KT57Mode.txt");
+    writeFile("KT57Mode.txt", "MD\nVB000001 (old)\n");
+    const ToolResult result = tool("--events '" + example("events.txt").string() + "'");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, slurp(example("expected-trace.txt")));
+    EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nVB000001\n");  // menu 40001 wrote it back
+}
+
+// The bundled demo talks to the virtual board without a fault: each command is answered before
+// the next goes out, and no error stops it.
+TEST_F(Kt57Run, BundledDemoRunsAgainstTheVirtualBoard) {
+    const ToolResult result = tool(std::string("--until 10000 '") + KT57_DEMO_DIR + "'");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("0 open\n1000 close\n1020 open\n1020 send ", 0), 0u);
+    EXPECT_EQ(result.out.find(" error "), std::string::npos);
+    std::istringstream lines(result.out);
+    std::string line;
+    int sends = 0;
+    int unanswered = 0;
+    while (std::getline(lines, line)) {
+        if (line.find(" send ") != std::string::npos) {
+            EXPECT_EQ(unanswered, 0) << line;
+            ++sends;
+            unanswered = 1;
+        }
+        if (line.find(" recv ") != std::string::npos) unanswered = 0;
+    }
+    EXPECT_GT(sends, 20);
+    EXPECT_NE(result.out.find("10000 state "), std::string::npos);
+}
+
+TEST_F(Kt57Run, EndsWhenNothingMoreCanHappen) {
+    writeProgram("W0000042\n");
+    const ToolResult result = tool("--until 100000");
+    EXPECT_EQ(result.status, 0);
+    // Sent at the first tick; stopped since, and the periodic refresh lets the board go. A 'U'
+    // reply sets only the outputs.
+    EXPECT_EQ(result.out,
+              "0 open\n1000 close\n1020 open\n1020 send W0000042\\x0D\n1030 recv U0000042\\x0D\n1210 close\n"
+              "1230 state next=1 current=0 continue=1 break=1 count=1 mode=A resume=A phase=0 reply=0 sleep=0 "
+              "in=000000 out=000042 pol=000000 flags=000000 cond=0 loop=0 link=0\n");
+}
+
+TEST_F(Kt57Run, UntilIsInclusiveAndStampsTheFinalState) {
+    writeProgram("SLP 100\n");
+    writeFile("events.txt", "1500 state\n1501 state\n");
+    const ToolResult result = tool("--events events.txt --until 1500 --board-serial AB12");
+    EXPECT_EQ(result.status, 0);
+    const std::string state = " state next=1 current=0 continue=1 break=1 count=1 mode=A resume=A phase=0 reply=0 sleep=996 ";
+    EXPECT_NE(result.out.find("1500" + state), std::string::npos);
+    EXPECT_EQ(result.out.find("1501"), std::string::npos);
+    EXPECT_EQ(result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1, 5), "1500 ");
+}
+
+TEST_F(Kt57Run, WithoutAProgramEndsRightAfterStartUp) {
+    const ToolResult result = tool("");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out.substr(0, 23), "0 open\n0 close\n20 state");
+}
+
+TEST_F(Kt57Run, ScreenPrintsTheCanvasRowsIndented) {
+    writeProgram("SLP 100\n");
+    writeFile("events.txt", "1200 screen\n1200 close\n");
+    const ToolResult result = tool("--events events.txt");
+    EXPECT_NE(result.out.find("1200 screen\n  y=10  " + cp932ToUtf8("\x83X\x83\x8A\x81[\x83v\x92\x86", 10)),
+              std::string::npos);
+    // Closed from the title bar: no mode file, and the board was not open to close.
+    EXPECT_NE(result.out.find("\n1200 exit\n1200 state"), std::string::npos);
+}
+
+struct BadCall {
+    const char* name;
+    const char* arguments;
+    const char* events;  // written to events.txt when not null
+    const char* message;
+};
+
+class Kt57RunErrors : public Kt57Run, public ::testing::WithParamInterface<BadCall> {};
+
+TEST_P(Kt57RunErrors, ExitWithStatusTwoAndOneClearLine) {
+    writeProgram("NOP\n");
+    if (GetParam().events != nullptr) writeFile("events.txt", GetParam().events);
+    const ToolResult result = tool(GetParam().arguments);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.substr(0, result.err.find('\n')), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kt57Run, Kt57RunErrors,
+    ::testing::Values(
+        BadCall{"UnknownOption", "--fast", nullptr, "kt57-run: unknown option '--fast'"},
+        BadCall{"MissingValue", "--until", nullptr, "kt57-run: option --until needs a value"},
+        BadCall{"BadUntil", "--until 1e3", nullptr, "kt57-run: bad --until '1e3': milliseconds"},
+        BadCall{"LongSerial", "--board-serial VB0000012", nullptr,
+                "kt57-run: bad --board-serial 'VB0000012': 1 to 8 printable characters"},
+        BadCall{"MissingDirectory", "nowhere", nullptr, "kt57-run: nowhere: no such directory"},
+        BadCall{"TwoDirectories", ". .", nullptr, "kt57-run: more than one DIR: '.'"},
+        BadCall{"UnreadableEvents", "--events missing.txt", nullptr,
+                "kt57-run: missing.txt: cannot read the events file"},
+        BadCall{"BadTime", "--events events.txt", "# fine\n\n-5 key G\n", "events.txt:3: bad time '-5': milliseconds"},
+        BadCall{"UnknownEvent", "--events events.txt", "10 keys G\n", "events.txt:1: unknown event 'keys'"},
+        BadCall{"TwoCharacterKey", "--events events.txt", "10 key GG\n",
+                "events.txt:1: bad key 'GG': one printable character, enter, esc or code N"},
+        BadCall{"PostOther", "--events events.txt", "10 post S\n", "events.txt:1: bad posted command 'S': A or P"},
+        BadCall{"ModifierTwice", "--events events.txt", "10 click 1 2 ctrl ctrl\n",
+                "events.txt:1: bad modifier 'ctrl': ctrl and shift, each once"},
+        BadCall{"ShortInput", "--events events.txt", "10 input 12345\n",
+                "events.txt:1: bad inputs '12345': six hexadecimal digits"},
+        BadCall{"BadEscape", "--events events.txt", "10 inject R\\x0\n",
+                "events.txt:1: bad bytes 'R\\x0': characters and \\xHH escapes"},
+        BadCall{"ExtraArgument", "--events events.txt", "10 paint now\n", "events.txt:1: too many arguments for 'paint'"},
+        BadCall{"MissingArgument", "--events events.txt", "10 menu\n", "events.txt:1: 'menu' needs an argument"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Kt57RunEvents, EachEventLineBecomesItsMessage) {
+    std::vector<HeadlessEvent> events;
+    std::string error;
+    ASSERT_TRUE(parseEvents("5 key a\n6 key enter\n7 key esc\n8 key code 35  # '#' itself\n9 post P\n"
+                            "10 dblclick 300 7 shift ctrl\n11 menu 105537\n12 input 00ff0A\n13 latency 250\n"
+                            "14 inject U0\\x5C\\x20x\\x0D\n15 unplug # gone\n",
+                            "e", events, error))
+        << error;
+    ASSERT_EQ(events.size(), 11u);
+    EXPECT_EQ(events[0].code, 'a');
+    EXPECT_EQ(events[0].lParam, 1u);
+    EXPECT_EQ(events[1].code, 13u);
+    EXPECT_EQ(events[2].code, 27u);
+    EXPECT_EQ(events[3].code, 35u);
+    EXPECT_EQ(events[4].code, 'P');
+    EXPECT_EQ(events[4].lParam, 0x4Bu);
+    EXPECT_EQ(events[5].kind, HeadlessEventKind::DoubleClick);
+    EXPECT_EQ(events[5].x, 300u);
+    EXPECT_EQ(events[5].y, 7u);
+    EXPECT_TRUE(events[5].control && events[5].shift);
+    EXPECT_EQ(events[6].code, 105537u);  // 0x19C41: its low 16 bits are 40001
+    EXPECT_EQ(events[7].code, 0x00FF0Au);
+    EXPECT_EQ(events[8].code, 250u);
+    EXPECT_EQ(events[9].bytes, std::string("U0\\ x\r"));
+    EXPECT_EQ(events[10].kind, HeadlessEventKind::Unplug);
+    EXPECT_EQ(events[10].at, 15);
+}
+
+TEST(Kt57RunTrace, FramesEscapeEverythingButPlainCharacters) {
+    EXPECT_EQ(formatFrame("R0\\ ~\x7F\r\x81", 8), "R0\\x5C ~\\x7F\\x0D\\x81");
+}
+
+}  // namespace
+}  // namespace kt57::test
