@@ -42,6 +42,14 @@ if [ "$have_qt" = 1 ]; then
   fi
 fi
 
+if command -v wine >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null && command -v xvfb-run >/dev/null; then
+  echo "== kt57d.exe under Wine against the substitute FTD2XX.dll (about 30 s)" >&2
+  cmake -S "$root" -B "$build-win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build-win32" -j2 --target kt57d kt57_ftd2xx_substitute kt57_post >/dev/null
+  xvfb-run -a python3 "$root/bench/wine_rate.py" "$build-win32/platform/win32" --out "$results/wine.json" >&2
+fi
+
 echo
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p') x $(nproc), Linux $(uname -r)"
 python3 "$root/bench/table.py" "$results"

@@ -6,9 +6,11 @@
 
 namespace kt57 {
 
-void FrameLog::open(const char* path) {
+void FrameLog::open(const char* path, Clock& clock) {
     close();
     file_ = std::fopen(path, "ab");
+    clock_ = &clock;
+    openedMicroseconds_ = clock.nowMicroseconds();
 }
 
 void FrameLog::close() {
@@ -18,6 +20,9 @@ void FrameLog::close() {
 
 void FrameLog::line(const char* format, ...) {
     if (file_ == nullptr) return;
+    const int64_t elapsed = clock_->nowMicroseconds() - openedMicroseconds_;
+    std::fprintf(file_, "%lld.%06lld ", static_cast<long long>(elapsed / 1000000),
+                 static_cast<long long>(elapsed % 1000000));
     std::va_list arguments;
     va_start(arguments, format);
     std::vfprintf(file_, format, arguments);

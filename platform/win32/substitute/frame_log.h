@@ -1,8 +1,13 @@
 // The substitute FTD2XX.dll's log, FTD2XX.log beside the DLL: one line per open, close, listing,
-// frame written and frame read, so a test can see exactly what went over the virtual wire.
+// frame written and frame read, so a test can see exactly what went over the virtual wire, and
+// when: every line starts with the seconds since the log was opened, to the microsecond
+// ("12.345678 write W0000001\x0D"), so the command rate can be read off it.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+
+#include "device/clock.h"
 
 namespace kt57 {
 
@@ -16,7 +21,8 @@ public:
     ~FrameLog() { close(); }
 
     // Appends to the file; a log that cannot be opened is skipped, never an error of the driver.
-    void open(const char* path);
+    // Times are taken from clock, counted from now.
+    void open(const char* path, Clock& clock);
     void close();
     // One line, printf-style, written through at once so that readers see it while the program runs.
     void line(const char* format, ...)
@@ -29,6 +35,8 @@ public:
 
 private:
     std::FILE* file_ = nullptr;
+    Clock* clock_ = nullptr;
+    int64_t openedMicroseconds_ = 0;
 };
 
 }  // namespace kt57

@@ -11,9 +11,23 @@
 namespace kt57 {
 namespace {
 
+// The performance counter, not GetTickCount64: that moves in steps of the system tick, 15.6 ms,
+// whatever the timer resolution, so a 1 ms reply could wait a whole step and miss the next tick.
 class TickClock : public Clock {
 public:
-    int64_t nowMilliseconds() override { return static_cast<int64_t>(GetTickCount64()); }
+    TickClock() { QueryPerformanceFrequency(&frequency_); }
+    int64_t nowMilliseconds() override { return nowMicroseconds() / 1000; }
+    int64_t nowMicroseconds() override {
+        LARGE_INTEGER count;
+        QueryPerformanceCounter(&count);
+        // Whole seconds and the rest apart, so the product cannot overflow.
+        const int64_t ticks = count.QuadPart;
+        const int64_t perSecond = frequency_.QuadPart;
+        return ticks / perSecond * 1000000 + ticks % perSecond * 1000000 / perSecond;
+    }
+
+private:
+    LARGE_INTEGER frequency_;
 };
 
 // The one board this DLL serves to the process that loaded it.

@@ -26,7 +26,7 @@ void describeSerial(const void* argument, char* out, size_t size) {
 
 }  // namespace
 
-SubstituteDriver::SubstituteDriver(Clock& clock) : board_(clock) {}
+SubstituteDriver::SubstituteDriver(Clock& clock) : board_(clock), clock_(clock) {}
 
 void SubstituteDriver::setDirectory(const char* directory) {
     std::snprintf(directory_, sizeof directory_, "%s", directory);
@@ -69,7 +69,7 @@ void SubstituteDriver::prepare() {
     if (!prepared_) {
         char logPath[directoryCapacity + 32];
         pathBeside(frameLogFileName, logPath, sizeof logPath);
-        log_.open(logPath);
+        log_.open(logPath, clock_);
         log_.line("loaded");
         prepared_ = true;
     }

@@ -56,6 +56,7 @@ private:
     static ConfigStamp stampOf(const char* path);
 
     VirtualBoard board_;
+    Clock& clock_;
     FrameLog log_;
     char directory_[directoryCapacity] = {};
     bool prepared_ = false;

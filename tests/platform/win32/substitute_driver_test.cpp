@@ -31,11 +31,19 @@ protected:
     void TearDown() override { std::filesystem::remove_all(directory); }
 
     void writeConfig(const std::string& text) { std::ofstream(directory + "/KT57Board.txt", std::ios::binary) << text; }
-    std::string log() {
+    // The log's lines as written, each with its time.
+    std::string timedLog() {
         std::ifstream in(directory + "/FTD2XX.log", std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
         return text.str();
+    }
+    // The log without the times that start its lines.
+    std::string log() {
+        std::istringstream lines(timedLog());
+        std::string text;
+        for (std::string line; std::getline(lines, line);) text += line.substr(line.find(' ') + 1) + "\n";
+        return text;
     }
     void* open(const char* serial) {
         void* handle = nullptr;
@@ -75,6 +83,18 @@ TEST_F(SubstituteDriverTest, TheLogEscapesFramesLikeEveryOtherLog) {
     const std::string text = log();
     EXPECT_NE(text.find("config line 1: unknown command 'bogus'\n"), std::string::npos) << text;
     EXPECT_NE(text.find("open VB000001\nwrite W0000001\\x0D\nread U0000001\\x0D\nclose\n"), std::string::npos) << text;
+}
+
+TEST_F(SubstituteDriverTest, EveryLineStartsWithItsTimeSinceTheLogOpened) {
+    clock.now = 1000;
+    void* handle = open("VB000001");  // opens the log at 1 s: its times count from there
+    transact(handle, "W0000001\r");  // written at 0 s, read 5 ms later
+    clock.now += 1234;
+    EXPECT_EQ(driver.close(handle), FT_OK);
+    const std::string text = timedLog();
+    EXPECT_NE(text.find("0.000000 write W0000001\\x0D\n0.005000 read U0000001\\x0D\n1.239000 close\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST_F(SubstituteDriverTest, StatusCountsTheWindowsWay) {

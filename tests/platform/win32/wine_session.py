@@ -124,17 +124,27 @@ class Wine:
 
 
 class FrameLog:
-    """FTD2XX.log as the substitute driver writes it, read again at every look."""
+    """FTD2XX.log as the substitute driver writes it, read again at every look. Each line starts
+    with its time, in seconds since the log was opened; lines() gives them without it."""
 
     def __init__(self, path):
         self.path = path
 
-    def lines(self):
+    def timed(self):
+        """(seconds, text) for every line."""
         try:
             with open(self.path, "rb") as f:
-                return f.read().decode("latin-1").splitlines()
+                raw = f.read().decode("latin-1").splitlines()
         except FileNotFoundError:
             return []
+        entries = []
+        for line in raw:
+            seconds, _, text = line.partition(" ")
+            entries.append((float(seconds), text))
+        return entries
+
+    def lines(self):
+        return [text for _, text in self.timed()]
 
     def mark(self):
         return len(self.lines())
