@@ -10,6 +10,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT57_WERROR=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
+# The fuzz targets run side by side for their minute: a smoke test here; long campaigns are
+# scripts/test-fuzz.sh's own (FUZZ_SECONDS).
+export FUZZ_PARALLEL=${FUZZ_PARALLEL:-1}
 for extra in scripts/test-win32.sh scripts/test-packages.sh scripts/test-sanitizers.sh scripts/test-fuzz.sh; do
   if [ -f "$extra" ]; then
     echo "== $extra"
