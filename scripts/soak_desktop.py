@@ -539,7 +539,12 @@ class Soak:
         self.say(f"resources: own memory {rss0}->{rss1} KiB (peak sampled {peak}), resident with file pages "
                  f"{self.resident_baseline}->{self.resident} KiB, fds {fds0}->{fds1}, "
                  f"threads {threads0}->{threads1}; slowest kt57-ctl {self.ctl_slowest * 1000:.0f} ms")
-        if rss1 - rss0 > RSS_GROWTH_LIMIT_KIB:
+        # The first minutes fill caches once (first resizes, first red texts, Qt's glyph caches): a
+        # run with no whole minute after its warm-up minute reports the memory but cannot judge it.
+        if self.duration < 2 * WARM_UP:
+            self.say(f"own memory not held to the limit: no minute after the {WARM_UP:.0f} s warm-up in a "
+                     f"{self.duration / 60:.1f}-minute run")
+        elif rss1 - rss0 > RSS_GROWTH_LIMIT_KIB:
             self.fail(f"kt57d's own resident memory grew by {rss1 - rss0} KiB after the warm-up (limit 1 MiB)")
         if fds1 > fds0:
             self.fail(f"kt57d's open descriptors grew from {fds0} to {fds1}")
