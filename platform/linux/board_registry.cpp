@@ -50,8 +50,14 @@ bool parseEntry(char* text, BoardRegistration& registration) {
 bool readEntry(const char* directory, const char* serialNumber, BoardRegistration& registration) {
     char path[boardPathCapacity + 32];
     if (!entryPath(directory, serialNumber, "", path, sizeof path)) return false;
-    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Non-blocking, and a regular file only: a FIFO planted as an entry would stall every listing.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) return false;
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(fd);
+        return false;
+    }
     char text[entryCapacity];
     const ssize_t size = read(fd, text, sizeof text - 1);
     close(fd);

@@ -103,12 +103,13 @@ TEST(BoardRegistry, StaleAndMalformedEntriesCountAsAbsent) {
     FILE* junk = std::fopen((directory + "/VB000004").c_str(), "w");
     std::fputs("/dev/null\nnot-a-pid\n", junk);
     std::fclose(junk);
+    ASSERT_EQ(mkfifo((directory + "/VB000006").c_str(), 0600), 0);  // reading it would wait for a writer
 
     BoardRegistration read;
     EXPECT_TRUE(readRegistration(directory.c_str(), "VB000001", read));
     EXPECT_STREQ(read.devicePath, "/dev/null");
     EXPECT_EQ(read.ownerPid, getpid());
-    for (const char* absent : {"VB000002", "VB000003", "VB000004", "VB000005"}) {
+    for (const char* absent : {"VB000002", "VB000003", "VB000004", "VB000005", "VB000006"}) {
         EXPECT_FALSE(readRegistration(directory.c_str(), absent, read)) << absent;
     }
     // A live entry of another process keeps its serial number; a stale one is replaced.
