@@ -57,6 +57,8 @@ void showFrame(Sequencer& s, ScreenPlace place, const unsigned char* frame, int 
     if (s.console.detailView == 1) drawText(s.console, place, reinterpret_cast<const char*>(frame), length);
 }
 
+// Returns true when the tick ends with the countdown: the 100 ms timer that started the sleep
+// keeps firing untouched, so the countdown never re-arms it.
 bool countDownSleep(Sequencer& s) {
     RunControl& run = s.run;
     if (run.sleepTicks <= 0) return false;
