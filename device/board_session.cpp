@@ -207,8 +207,9 @@ size_t BoardSession::queuedBytes() {
     return receiveSize_;
 }
 
-int BoardSession::millisecondsUntilDue() {
-    update();
+int BoardSession::millisecondsUntilDue() const {
+    // Only asks: delivering a due reply here would leave it queued after the host's last service,
+    // and a host that then waits for the next due time would hold it until some other wake-up.
     const int64_t now = clock_.nowMilliseconds();
     int64_t earliest = -1;
     for (const PendingReply& reply : pending_) {

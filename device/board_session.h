@@ -58,7 +58,8 @@ public:
     LinkCall status(Link link, size_t& queued);
 
     size_t queuedBytes();
-    int millisecondsUntilDue();  // -1 when no reply is on its way
+    // Time until a reply falls due, 0 when one is due now, -1 when none is on its way.
+    int millisecondsUntilDue() const;
     int64_t now() { return clock_.nowMilliseconds(); }
 
 private:

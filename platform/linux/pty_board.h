@@ -36,8 +36,9 @@ public:
     // Gives the session what the sequencer wrote and sends the sequencer what the session has
     // for it: due replies and injected bytes.
     void service();
-    // Time until the next reply is due; -1 when none is on its way.
-    int millisecondsUntilDue() { return session.millisecondsUntilDue(); }
+    // How long the host may wait before it calls service() again: the time until the next reply
+    // is due, 0 when one is due now, -1 when none is on its way.
+    int millisecondsUntilDue() const { return session.millisecondsUntilDue(); }
     // Bytes read from the terminal since the start, whether the session took them or not.
     uint64_t bytesRead() const { return bytesRead_; }
     // Bytes written to the terminal since the start.

@@ -17,6 +17,16 @@ wait_for_frames() {
   return 1
 }
 
+# Says why a phase saw no frames: kt57d's run state, the registry and the board's last lines.
+explain() {
+  {
+    echo "$1"
+    echo "  kt57-ctl state: $("$ctl" state 2>&1)"
+    echo "  registry: $(ls -l "$XDG_RUNTIME_DIR/kt57d/boards" 2>&1 | tr '\n' ' ')"
+    echo "  board log tail: $(tail -n 3 "$OUT/board.log" | tr '\n' ' ')"
+  } >> "$OUT/session.err"
+}
+
 # Waits for process $1 to end and writes its exit status to $2; kills it after 10 s.
 wait_for_exit() {
   for _ in $(seq 100); do
@@ -40,13 +50,13 @@ done
 
 (cd "$WORK1" && exec "$kt57d") > "$OUT/kt57d-1.log" 2>&1 &
 app=$!
-wait_for_frames 'command    R0000000' 1 || echo "phase 1: no R0000000 frame" >> "$OUT/session.err"
+wait_for_frames 'command    R0000000' 1 || explain "phase 1: no R0000000 frame"
 "$ctl" close; echo $? > "$OUT/ctl-close.status"
 wait_for_exit $app "$OUT/kt57d-1.status"
 
 (cd "$WORK2" && exec "$kt57d") > "$OUT/kt57d-2.log" 2>&1 &
 app=$!
-wait_for_frames 'command    R0000001' 3 || echo "phase 2: no R0000001 frames" >> "$OUT/session.err"
+wait_for_frames 'command    R0000001' 3 || explain "phase 2: no R0000001 frames"
 "$ctl" menu 40001; echo $? > "$OUT/ctl-menu.status"
 wait_for_exit $app "$OUT/kt57d-2.status"
 
