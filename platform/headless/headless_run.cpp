@@ -43,9 +43,7 @@ BoardControl boardControlOf(const HeadlessEvent& event) {
 
 HeadlessRun::HeadlessRun(const HeadlessOptions& options)
     : directory_(options.directory), timer_(clock_), board_(clock_), window_(app_, canvas_) {
-    const size_t serialLength = std::min(options.boardSerial.size(), sizeof board_.model.serialNumber - 1);
-    std::memset(board_.model.serialNumber, 0, sizeof board_.model.serialNumber);
-    std::memcpy(board_.model.serialNumber, options.boardSerial.data(), serialLength);
+    board_.session.setSerialNumber(options.boardSerial.c_str());
 
     services_.driver = &board_;
     services_.wait = &clock_;
