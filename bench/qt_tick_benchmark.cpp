@@ -8,7 +8,7 @@
 
 #include "bench/bench_programs.h"
 #include "bench/tick_samples.h"
-#include "device/virtual_board.h"
+#include "board/virtual_board.h"
 #include "platform/headless/virtual_clock.h"
 #include "platform/qt/desktop_shell.h"
 #include "shell/window_messages.h"

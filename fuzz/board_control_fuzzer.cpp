@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "device/apply_board_control.h"
-#include "device/board_control.h"
+#include "board/apply_board_control.h"
+#include "board/board_control.h"
 #include "device/byte_escapes.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/win32/substitute/board_config.h"

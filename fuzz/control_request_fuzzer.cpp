@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/control_protocol.h"
 #include "console/controls.h"
 #include "fuzz/fuzz_check.h"
 #include "shell/window_messages.h"
-#include "tools/kt57-ctl/control_protocol.h"
 
 namespace {
 

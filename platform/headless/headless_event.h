@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "device/board_control.h"
+#include "board/board_control.h"
 
 namespace kt57 {
 

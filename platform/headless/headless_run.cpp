@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device/apply_board_control.h"
+#include "board/apply_board_control.h"
 #include "shell/window_messages.h"
 
 namespace kt57 {

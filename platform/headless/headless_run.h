@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "board/virtual_board.h"
 #include "console/text_canvas.h"
-#include "device/virtual_board.h"
 #include "platform/headless/headless_event.h"
 #include "platform/headless/headless_timer.h"
 #include "platform/headless/headless_window.h"

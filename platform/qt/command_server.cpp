@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <string_view>
 
-#include "tools/kt57-ctl/control_socket.h"
+#include "common/control_socket.h"
 
 namespace kt57 {
 namespace {

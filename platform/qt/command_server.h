@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "tools/kt57-ctl/control_protocol.h"
+#include "common/control_protocol.h"
 
 class QLocalSocket;
 

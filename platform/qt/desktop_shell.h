@@ -5,15 +5,15 @@
 #include <memory>
 #include <string>
 
+#include "common/control_protocol.h"
 #include "device/blocking_wait.h"
 #include "device/ft_driver.h"
 #include "engine/error_stop_tally.h"
+#include "platform/posix/posix_files.h"
 #include "platform/qt/desktop_window.h"
 #include "platform/qt/image_text_surface.h"
-#include "platform/posix/posix_files.h"
 #include "platform/qt/qt_services.h"
 #include "shell/application.h"
-#include "tools/kt57-ctl/control_protocol.h"
 
 namespace kt57 {
 

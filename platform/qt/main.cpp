@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
+#include "common/control_socket.h"
+#include "common/version_option.h"
 #include "platform/linux/tty_driver.h"
 #include "platform/qt/command_server.h"
 #include "platform/qt/desktop_shell.h"
 #include "platform/qt/working_folder.h"
-#include "tools/common/version_option.h"
-#include "tools/kt57-ctl/control_socket.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
+#include "board/virtual_board.h"
 #include "device/device_link.h"
-#include "device/virtual_board.h"
-#include "device_test_doubles.h"
+#include "tests/support/device_test_doubles.h"
 
 namespace kt57 {
 namespace {

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <string>
 
+#include "common/control_socket.h"
 #include "tests/support/scratch_files.h"
-#include "tools/kt57-ctl/control_socket.h"
 
 namespace kt57 {
 namespace {

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "device/board_event.h"
+#include "board/board_event.h"
 #include "tools/common/vcd_writer.h"
 
 namespace kt57 {

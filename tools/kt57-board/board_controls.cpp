@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "device/apply_board_control.h"
-#include "device/board_control.h"
+#include "board/apply_board_control.h"
+#include "board/board_control.h"
 
 namespace kt57 {
 

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstddef>
 
-#include "platform/linux/pty_board.h"
+#include "tools/kt57-board/pty_board.h"
 
 namespace kt57 {
 

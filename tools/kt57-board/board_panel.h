@@ -3,8 +3,8 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/linux/pty_board.h"
 #include "tools/kt57-board/pin_recording.h"
+#include "tools/kt57-board/pty_board.h"
 
 namespace kt57 {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/board_event.h"
+#include "board/board_event.h"
 
 namespace kt57 {
 

@@ -1,8 +1,8 @@
 // kt57-board --headless: frames logged on standard output, controls read from standard input.
 #pragma once
 
-#include "platform/linux/pty_board.h"
 #include "tools/kt57-board/pin_recording.h"
+#include "tools/kt57-board/pty_board.h"
 
 namespace kt57 {
 

@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/version_option.h"
 #include "platform/linux/board_locations.h"
-#include "platform/linux/board_options.h"
 #include "platform/linux/monotonic_clock.h"
-#include "platform/linux/pty_board.h"
-#include "tools/common/version_option.h"
+#include "tools/kt57-board/board_options.h"
 #include "tools/kt57-board/headless_board.h"
 #include "tools/kt57-board/pin_recording.h"
+#include "tools/kt57-board/pty_board.h"
 #include "tools/kt57-board/shutdown_signals.h"
 
 #ifdef KT57_BOARD_PANEL

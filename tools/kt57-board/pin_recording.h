@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/board_session.h"
+#include "board/board_session.h"
 #include "tools/common/board_waves.h"
 #include "tools/common/vcd_writer.h"
 

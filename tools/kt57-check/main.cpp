@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "common/version_option.h"
 #include "sequencer/loader.h"
 #include "tools/common/bounded_file.h"
-#include "tools/common/version_option.h"
 #include "tools/kt57-check/program_check.h"
 #include "tools/kt57-check/store_dump.h"
 

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <string>
 
-#include "tools/common/version_option.h"
-#include "tools/kt57-ctl/control_protocol.h"
-#include "tools/kt57-ctl/control_socket.h"
+#include "common/control_protocol.h"
+#include "common/control_socket.h"
+#include "common/version_option.h"
 
 namespace {
 

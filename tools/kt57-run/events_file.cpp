@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <sstream>
 
+#include "board/board_control.h"
 #include "console/controls.h"
-#include "device/board_control.h"
 #include "device/byte_escapes.h"
 
 namespace kt57 {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "common/version_option.h"
 #include "platform/headless/headless_run.h"
 #include "sequencer/loader.h"
 #include "shell/mode_file.h"
 #include "tools/common/bounded_file.h"
-#include "tools/common/version_option.h"
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/run_trace.h"
 #include "tools/kt57-run/run_waves.h"

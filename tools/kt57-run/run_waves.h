@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/board_event.h"
+#include "board/board_event.h"
 #include "engine/run_observer.h"
 #include "platform/headless/headless_run.h"
 #include "tools/common/board_waves.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "device/apply_board_control.h"
+#include "board/apply_board_control.h"
 
 namespace kt57 {
 namespace {

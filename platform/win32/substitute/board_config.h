@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/board_control.h"
-#include "device/board_faults.h"
-#include "device/board_session.h"
+#include "board/board_control.h"
+#include "board/board_faults.h"
+#include "board/board_session.h"
 
 namespace kt57 {
 

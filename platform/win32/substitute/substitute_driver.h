@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "board/virtual_board.h"
 #include "device/clock.h"
-#include "device/virtual_board.h"
 #include "platform/win32/substitute/frame_log.h"
 
 namespace kt57 {

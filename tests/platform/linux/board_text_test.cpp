@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "platform/linux/board_listing.h"
-#include "platform/linux/board_options.h"
 #include "platform/linux/board_registry.h"
-#include "tests/platform/linux/served_board.h"
+#include "tests/support/served_board.h"
+#include "tools/kt57-board/board_options.h"
 
 namespace kt57 {
 namespace {

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "device/apply_board_control.h"
-#include "device/board_control.h"
-#include "device/virtual_board.h"
-#include "platform/linux/pty_board.h"
+#include "board/apply_board_control.h"
+#include "board/board_control.h"
+#include "board/virtual_board.h"
 #include "platform/linux/tty_driver.h"
 #include "platform/win32/substitute/substitute_driver.h"
-#include "tests/device/device_test_doubles.h"
-#include "tests/platform/linux/served_board.h"
+#include "tests/support/device_test_doubles.h"
+#include "tests/support/served_board.h"
+#include "tools/kt57-board/pty_board.h"
 
 namespace kt57 {
 namespace {

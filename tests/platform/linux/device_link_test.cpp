@@ -7,7 +7,7 @@
 #include "device/device_link.h"
 #include "platform/linux/tty_driver.h"
 #include "sequencer/reply.h"
-#include "tests/platform/linux/served_board.h"
+#include "tests/support/served_board.h"
 
 namespace kt57 {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "platform/linux/tty_driver.h"
 #include "tests/platform/linux/allocation_counter.h"
-#include "tests/platform/linux/served_board.h"
+#include "tests/support/served_board.h"
 
 namespace kt57 {
 namespace {

@@ -19,10 +19,10 @@
 #include <string>
 #include <thread>
 
+#include "board/virtual_board.h"
 #include "console/cp932.h"
 #include "console/screen_texts.h"
 #include "device/device_link.h"
-#include "device/virtual_board.h"
 #include "platform/qt/console_view.h"
 #include "platform/qt/desktop_shell.h"
 #include "tests/platform/qt/qt_test_support.h"

@@ -15,11 +15,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "device/virtual_board.h"
+#include "board/virtual_board.h"
+#include "common/control_socket.h"
 #include "platform/qt/command_server.h"
 #include "platform/qt/desktop_shell.h"
 #include "tests/platform/qt/qt_test_support.h"
-#include "tools/kt57-ctl/control_socket.h"
 
 namespace kt57 {
 namespace {

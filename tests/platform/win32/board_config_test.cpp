@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "board/virtual_board.h"
 #include "device/clock.h"
-#include "device/virtual_board.h"
 
 namespace kt57 {
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/linux/tty_driver.h"
-#include "tests/platform/linux/served_board.h"
-#include "tests/tools/kt57-run/waveform_reading.h"
+#include "tests/support/served_board.h"
+#include "tests/support/waveform_reading.h"
 
 namespace kt57::test {
 namespace {

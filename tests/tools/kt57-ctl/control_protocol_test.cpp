@@ -3,9 +3,9 @@
 
 #include <string>
 
+#include "common/control_protocol.h"
 #include "console/controls.h"
 #include "shell/window_messages.h"
-#include "tools/kt57-ctl/control_protocol.h"
 
 namespace kt57 {
 namespace {

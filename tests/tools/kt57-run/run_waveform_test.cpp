@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/kt57-run/waveform_reading.h"
+#include "tests/support/waveform_reading.h"
 
 namespace kt57::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/tools/kt57-run/waveform_reading.h"
+#include "tests/support/waveform_reading.h"
 
 namespace kt57 {
 namespace {

@@ -1,4 +1,4 @@
-#include "device/board_model.h"
+#include "board/board_model.h"
 
 #include "device/hex.h"
 

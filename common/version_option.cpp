@@ -1,4 +1,4 @@
-#include "tools/common/version_option.h"
+#include "common/version_option.h"
 
 #include <cstdio>
 #include <cstring>

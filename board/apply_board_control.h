@@ -3,8 +3,8 @@
 #pragma once
 #include <cstddef>
 
-#include "device/board_control.h"
-#include "device/board_session.h"
+#include "board/board_control.h"
+#include "board/board_session.h"
 
 namespace kt57 {
 

@@ -1,4 +1,4 @@
-#include "device/board_session.h"
+#include "board/board_session.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "tools/kt57-ctl/control_socket.h"
+#include "common/control_socket.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "tools/kt57-ctl/control_protocol.h"
+#include "common/control_protocol.h"
 
 #include "console/controls.h"
 #include "shell/window_messages.h"

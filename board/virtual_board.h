@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/board_session.h"
+#include "board/board_session.h"
 #include "device/clock.h"
 #include "device/ft_driver.h"
 

@@ -1,4 +1,4 @@
-#include "tests/tools/kt57-run/waveform_reading.h"
+#include "tests/support/waveform_reading.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/board_session.h"
+#include "board/board_session.h"
 #include "platform/linux/board_locations.h"
 
 namespace kt57 {

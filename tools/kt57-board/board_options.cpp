@@ -1,4 +1,4 @@
-#include "platform/linux/board_options.h"
+#include "tools/kt57-board/board_options.h"
 
 #include <cerrno>
 #include <cstdio>

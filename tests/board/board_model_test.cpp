@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "device/board_model.h"
+#include "board/board_model.h"
 
 namespace kt57 {
 namespace {

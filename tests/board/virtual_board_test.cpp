@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "device/virtual_board.h"
-#include "device_test_doubles.h"
+#include "board/virtual_board.h"
+#include "tests/support/device_test_doubles.h"
 
 namespace kt57 {
 namespace {

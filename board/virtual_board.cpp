@@ -1,4 +1,4 @@
-#include "device/virtual_board.h"
+#include "board/virtual_board.h"
 
 #include <cstring>
 

@@ -1,14 +1,14 @@
 // The one control language of the board, on every face, and the one escaping of bytes.
-#include "device/board_control.h"
+#include "board/board_control.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "device/apply_board_control.h"
+#include "board/apply_board_control.h"
 #include "device/byte_escapes.h"
-#include "device_test_doubles.h"
+#include "tests/support/device_test_doubles.h"
 
 namespace kt57 {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/platform/linux/served_board.h"
+#include "tests/support/served_board.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "platform/linux/pty_board.h"
 #include "platform/linux/tty_driver.h"
-#include "tests/device/device_test_doubles.h"
-#include "tests/platform/linux/served_board.h"
+#include "tests/support/device_test_doubles.h"
+#include "tests/support/served_board.h"
+#include "tools/kt57-board/pty_board.h"
 
 namespace kt57 {
 namespace {

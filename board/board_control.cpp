@@ -1,4 +1,4 @@
-#include "device/board_control.h"
+#include "board/board_control.h"
 
 #include <cstring>
 

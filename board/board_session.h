@@ -6,10 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/board_cable.h"
-#include "device/board_event.h"
-#include "device/board_faults.h"
-#include "device/board_model.h"
+#include "board/board_cable.h"
+#include "board/board_event.h"
+#include "board/board_faults.h"
+#include "board/board_model.h"
 #include "device/clock.h"
 
 namespace kt57 {

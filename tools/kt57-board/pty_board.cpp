@@ -1,4 +1,4 @@
-#include "platform/linux/pty_board.h"
+#include "tools/kt57-board/pty_board.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "device/apply_board_control.h"
+#include "board/apply_board_control.h"
 
 namespace kt57 {
 
