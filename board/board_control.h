@@ -17,6 +17,7 @@
 
 #include "board/board_faults.h"
 #include "board/board_session.h"
+#include "device/board_protocol.h"
 
 namespace kt57 {
 
@@ -35,7 +36,7 @@ struct BoardControl {
     uint32_t inputs = 0;
     uint32_t latencyMilliseconds = 0;
     FailingCall call = FailingCall::Open;
-    char serialNumber[9] = {};
+    char serialNumber[serialNumberCapacity] = {};
     unsigned char bytes[injectCapacity] = {};
     size_t size = 0;
     // Why a line is Invalid: errorBefore, the word it names (inside the parsed line), errorAfter.

@@ -1,5 +1,6 @@
 #include "board/board_model.h"
 
+#include "device/board_protocol.h"
 #include "device/hex.h"
 
 namespace kt57 {
@@ -7,7 +8,6 @@ namespace kt57 {
 namespace {
 
 constexpr unsigned char carriageReturn = 0x0D;
-constexpr uint32_t valueMask = 0xFFFFFF;
 
 bool readValue(const unsigned char* digits, uint32_t& value) {
     value = 0;
@@ -44,7 +44,7 @@ bool BoardModel::answerCommand(const unsigned char* command, unsigned char* repl
     }
     case 'R':
         if (muted) return false;
-        buildReply('R', command[1], inputs & valueMask, reply);
+        buildReply('R', command[1], inputs & pinMask, reply);
         return true;
     default:
         return false;

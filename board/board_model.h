@@ -3,10 +3,14 @@
 #pragma once
 #include <cstdint>
 
+#include "device/board_protocol.h"
+
 namespace kt57 {
 
 class BoardModel {
 public:
+    BoardModel() { setDefaultVirtualSerialNumber(serialNumber); }
+
     // Answers one 9-byte command ending in CR: 'W' sets the outputs, 'R' reads the inputs.
     // Writes the 9-byte reply and returns true, or returns false when the board stays silent
     // (unknown command, invalid digit, or muted; a muted 'W' still sets the outputs).
@@ -15,7 +19,7 @@ public:
 
     uint32_t outputs = 0;  // 24 bits
     uint32_t inputs = 0;   // 24 bits, set from outside
-    char serialNumber[9] = "VB000001";
+    char serialNumber[serialNumberCapacity] = {};
     bool muted = false;
 };
 

@@ -6,7 +6,7 @@ namespace kt57 {
 
 namespace {
 
-constexpr uint32_t pinMask = 0xFFFFFF;
+constexpr size_t frameBytes = frameLength;
 
 size_t boundedLength(const char* text, size_t limit) {
     size_t length = 0;
@@ -96,8 +96,8 @@ void BoardSession::update() {
         }
         if (next == nullptr) return;
         next->used = false;
-        pushReceived(next->bytes, frameSize);
-        report(BoardEventKind::ReplyDelivered, next->bytes, frameSize);
+        pushReceived(next->bytes, frameBytes);
+        report(BoardEventKind::ReplyDelivered, next->bytes, frameBytes);
     }
 }
 
@@ -150,12 +150,12 @@ void BoardSession::takeWrittenByte(unsigned char byte) {
     // Every 9 bytes make a frame, with no resynchronisation on CR: a frame out of step is answered
     // as whatever its 9 bytes say, which is usually nothing.
     command_[commandSize_++] = byte;
-    if (commandSize_ < frameSize) return;
+    if (commandSize_ < frameBytes) return;
     commandSize_ = 0;
-    unsigned char reply[frameSize];
+    unsigned char reply[frameBytes];
     bool outputsSet = false;
     const bool answered = model.answerCommand(command_, reply, &outputsSet);
-    report(BoardEventKind::Command, command_, frameSize);
+    report(BoardEventKind::Command, command_, frameBytes);
     if (outputsSet) report(BoardEventKind::Outputs, nullptr, 0, model.outputs);
     if (!answered) {
         report(BoardEventKind::Silent);
@@ -166,8 +166,8 @@ void BoardSession::takeWrittenByte(unsigned char byte) {
         slot.used = true;
         slot.dueMilliseconds = clock_.nowMilliseconds() + (latencyMilliseconds > 0 ? latencyMilliseconds : 0);
         slot.order = nextOrder_++;
-        std::memcpy(slot.bytes, reply, frameSize);
-        report(BoardEventKind::ReplyQueued, slot.bytes, frameSize);
+        std::memcpy(slot.bytes, reply, frameBytes);
+        report(BoardEventKind::ReplyQueued, slot.bytes, frameBytes);
         return;
     }
 }

@@ -10,6 +10,7 @@
 #include "board/board_event.h"
 #include "board/board_faults.h"
 #include "board/board_model.h"
+#include "device/board_protocol.h"
 #include "device/clock.h"
 
 namespace kt57 {
@@ -21,7 +22,6 @@ class BoardSession {
 public:
     using Link = uint64_t;  // 0 is no link; links are never reused
 
-    static constexpr size_t frameSize = 9;
     static constexpr size_t receiveCapacity = 512;  // bytes beyond it are lost, as in a full device FIFO
     static constexpr int pendingCapacity = 16;       // replies on their way; a reply beyond it is lost
 
@@ -67,7 +67,7 @@ private:
         bool used = false;
         int64_t dueMilliseconds = 0;
         uint64_t order = 0;  // keeps replies due at the same moment in the order they were written
-        unsigned char bytes[frameSize] = {};
+        unsigned char bytes[frameLength] = {};
     };
 
     void applyUnplug();
@@ -89,7 +89,7 @@ private:
     size_t receiveSize_ = 0;
     PendingReply pending_[pendingCapacity];
     uint64_t nextOrder_ = 0;
-    unsigned char command_[frameSize] = {};
+    unsigned char command_[frameLength] = {};
     size_t commandSize_ = 0;
 };
 

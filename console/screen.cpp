@@ -34,7 +34,7 @@ void drawStatusRow(ConsoleState& console, const ProgramStore& store, const RunCo
     if (console.detailView == 1) drawField(console, labelFieldPlace, labelField(store, run));
     drawField(console, lineNumberPlace, lineNumberField(run, store.lineCount));
     if (const char* indicator = activityIndicator(run)) {
-        drawText(console, indicatorPlace, indicator, indicatorRightLength);
+        drawText(console, indicatorPlace, indicator, indicatorLength);
     }
     if (run.runMode == RunMode::Step || console.detailView == 1) drawListing(console, store, run);
 }

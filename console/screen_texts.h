@@ -84,19 +84,16 @@ inline constexpr int receiveCaptionLength = 16;
 
 // activity indicator, square on the right: "   □ "
 inline constexpr char indicatorRightText[] = "   \x81\xA0 ";  // 6 bytes
-inline constexpr int indicatorRightLength = 6;
 
 // activity indicator, square on the left: " □   "
 inline constexpr char indicatorLeftText[] = " \x81\xA0   ";  // 6 bytes
-inline constexpr int indicatorLeftLength = 6;
+inline constexpr int indicatorLength = 6;  // either square fills the same six cells
 
 // listing marker: last executed line: "■"
 inline constexpr char markerBlack[] = "\x81\xA1";  // 2 bytes
-inline constexpr int markerBlackLength = 2;
 
 // listing marker: next line: "次"
 inline constexpr char markerNext[] = "\x8E\x9F";  // 2 bytes
-inline constexpr int markerNextLength = 2;
 
 // the one menu: "ﾒﾆｭｰ"
 inline constexpr char menuTitleText[] = "\xD2\xC6\xAD\xB0";  // 4 bytes

@@ -57,7 +57,7 @@ int sendCommand(DeviceLink& link, int32_t outputValue, const char* text, unsigne
     if (text == nullptr) return -1;
     std::memcpy(frame, text, 8);
     // The board reads either case; the program's own value goes out in lower case.
-    if (frame[2] == '@') writeHexDigits(static_cast<uint32_t>(outputValue) & 0xFFFFFF, 6, lowerHexDigits, frame + 2);
+    if (frame[2] == '@') writeHexDigits(static_cast<uint32_t>(outputValue) & pinMask, 6, lowerHexDigits, frame + 2);
     frame[8] = carriageReturn;
     uint32_t written = 0;
     if (link.driver->FT_Write(link.handle, frame, frameLength, &written) != FT_OK) return -1;

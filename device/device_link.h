@@ -4,11 +4,10 @@
 #include <cstdint>
 
 #include "device/blocking_wait.h"
+#include "device/board_protocol.h"
 #include "device/ft_driver.h"
 
 namespace kt57 {
-
-constexpr int frameLength = 9;
 
 enum class LinkState : int32_t {
     NoBoard = -1,  // no board at start-up: nothing is ever sent

@@ -21,6 +21,20 @@ constexpr int hexDigitValue(int c) {
     return upperHexDigitValue(c);
 }
 
+// Exactly count upper-case hexadecimal digits read from s, or -1: how the program's operands and
+// the board's replies are read. Unsigned inside, so that more than seven digits wrap instead of
+// overflowing.
+constexpr int32_t parseHex(int32_t count, const char* s) {
+    if (count < 1) return -1;
+    uint32_t value = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int digit = upperHexDigitValue(s[i]);
+        if (digit < 0) return -1;
+        value = value * 16 + static_cast<uint32_t>(digit);
+    }
+    return static_cast<int32_t>(value);
+}
+
 // Writes the low 4 * count bits of value as count digits from the given digit set, most
 // significant first.
 template <typename Byte>

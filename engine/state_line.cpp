@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "device/board_protocol.h"
+
 namespace kt57 {
 
 int formatStateLine(const Sequencer& s, char (&text)[stateLineCapacity]) {
@@ -13,10 +15,10 @@ int formatStateLine(const Sequencer& s, char (&text)[stateLineCapacity]) {
         "sleep=%d in=%06X out=%06X pol=%06X flags=%06X cond=%d loop=%d link=%d",
         run.nextLine, run.currentLine, run.continueLine, run.breakLine, s.program.lineCount,
         static_cast<char>(run.runMode), static_cast<char>(run.resumeMode), static_cast<int>(run.stepPhase),
-        run.replyWait, run.sleepTicks, static_cast<unsigned>(machine.inputRegister) & 0xFFFFFFu,
-        static_cast<unsigned>(machine.outputRegister) & 0xFFFFFFu,
-        static_cast<unsigned>(machine.polarityMask) & 0xFFFFFFu,
-        static_cast<unsigned>(machine.flagRegister) & 0xFFFFFFu, machine.conditionFlag, machine.loopCounter,
+        run.replyWait, run.sleepTicks, static_cast<unsigned>(machine.inputRegister) & pinMask,
+        static_cast<unsigned>(machine.outputRegister) & pinMask,
+        static_cast<unsigned>(machine.polarityMask) & pinMask,
+        static_cast<unsigned>(machine.flagRegister) & pinMask, machine.conditionFlag, machine.loopCounter,
         static_cast<int>(s.link.linkState));
     return length < 0 ? 0 : length;
 }

@@ -94,20 +94,4 @@ int32_t findLabel(const ProgramStore& store, const char* s) {
     return store.lineCount;
 }
 
-int32_t parseHex(int32_t count, const char* s) {
-    if (count < 1) {
-        return -1;
-    }
-    // Unsigned, so that more than seven digits wrap instead of overflowing.
-    uint32_t value = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        const int digit = upperHexDigitValue(s[i]);
-        if (digit < 0) {
-            return -1;
-        }
-        value = value * 16 + static_cast<uint32_t>(digit);
-    }
-    return static_cast<int32_t>(value);
-}
-
 }  // namespace kt57

@@ -19,7 +19,4 @@ void loadProgramBytes(ProgramStore& store, const char* bytes, size_t size);
 // Index of the first line bearing the label written at s (up to 3 digits), or lineCount.
 int32_t findLabel(const ProgramStore& store, const char* s);
 
-// Exactly count upper-case hexadecimal digits, or -1.
-int32_t parseHex(int32_t count, const char* s);
-
 }  // namespace kt57

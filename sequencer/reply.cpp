@@ -1,6 +1,6 @@
 #include "sequencer/reply.h"
 
-#include "sequencer/loader.h"
+#include "device/hex.h"
 
 namespace kt57 {
 

@@ -8,6 +8,7 @@
 #include "console/palette.h"
 #include "console/screen.h"
 #include "console/text_context.h"
+#include "device/board_protocol.h"
 #include "device/device_link.h"
 #include "engine/board_access.h"
 #include "engine/timer_tick.h"
@@ -21,7 +22,6 @@ namespace {
 constexpr char titleTemplate[] = "KT57D                    ";
 constexpr int titleLength = 24;
 constexpr int titleSerialColumn = 16;
-constexpr int serialLength = 8;
 constexpr int openAttempts = 100;
 constexpr int openRetryMilliseconds = 10;
 constexpr int firstScreenMilliseconds = 1000;
@@ -40,7 +40,7 @@ void composeTitle(Application& app) {
     std::memcpy(title, titleTemplate, titleLength);
     title[titleLength] = '\0';
     if (app.sequencer.link.serialNumber[0] != '\0') {
-        std::memcpy(title + titleSerialColumn, app.sequencer.link.serialNumber, serialLength);
+        std::memcpy(title + titleSerialColumn, app.sequencer.link.serialNumber, serialNumberLength);
     }
 }
 

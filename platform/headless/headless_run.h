@@ -7,7 +7,7 @@
 //   MainWindow           HeadlessWindow (paints and destroys synchronously)
 //   TextSurface          TextCanvas (the screen kept as text)
 //   ModifierKeys         HeldModifiers (held for the duration of a scripted click)
-//   FtDriver             VirtualBoard (latency 1 ms, serial number VB000001)
+//   FtDriver             VirtualBoard (latency 1 ms, the default virtual serial number)
 //   FileService          PosixFiles (a FIFO or device in place of a file counts as no file)
 //
 // Use:
@@ -30,6 +30,7 @@
 
 #include "board/virtual_board.h"
 #include "console/text_canvas.h"
+#include "device/board_protocol.h"
 #include "platform/headless/headless_event.h"
 #include "platform/headless/headless_timer.h"
 #include "platform/headless/headless_window.h"
@@ -43,7 +44,7 @@ namespace kt57 {
 
 struct HeadlessOptions {
     std::string directory = ".";           // where KT57Data.txt and KT57Mode.txt are
-    std::string boardSerial = "VB000001";  // at most 8 characters are kept
+    std::string boardSerial = defaultVirtualSerialNumber;  // at most 8 characters are kept
 };
 
 class HeadlessRun {

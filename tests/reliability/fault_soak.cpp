@@ -25,12 +25,13 @@
 #include <string>
 #include <vector>
 
+#include "device/hex.h"
 #include "fuzz/sequencer_checks.h"
 #include "platform/headless/headless_run.h"
 #include "sequencer/instruction_set.h"
 #include "sequencer/loader.h"
-#include "tools/kt57-run/events_file.h"
 #include "tests/support/scratch_files.h"
+#include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/run_trace.h"
 
 namespace {

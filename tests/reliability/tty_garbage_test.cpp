@@ -17,9 +17,9 @@
 #include <string>
 
 #include "device/device_link.h"
+#include "device/hex.h"
 #include "platform/linux/board_registry.h"
 #include "platform/linux/tty_driver.h"
-#include "sequencer/loader.h"
 #include "sequencer/reply.h"
 #include "tests/support/scratch_files.h"
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "device/hex.h"
 #include "sequencer/loader.h"
 #include "sequencer/opcode.h"
 #include "sequencer/text_mode_reader.h"

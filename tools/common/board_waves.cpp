@@ -8,7 +8,7 @@ namespace {
 
 int addPins(VcdWriter& vcd, const char* prefix, uint32_t value) {
     int first = -1;
-    for (int pin = 0; pin < BoardWaves::pinCount; ++pin) {
+    for (int pin = 0; pin < pinCount; ++pin) {
         // "out0", not "out[0]": the pins are separate lines on the board, not one number.
         const int wire = vcd.addWire(prefix + std::to_string(pin), (value >> pin & 1u) != 0);
         if (pin == 0) first = wire;

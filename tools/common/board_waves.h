@@ -4,13 +4,13 @@
 #include <cstdint>
 
 #include "board/board_event.h"
+#include "device/board_protocol.h"
 #include "tools/common/vcd_writer.h"
 
 namespace kt57 {
 
 class BoardWaves {
 public:
-    static constexpr int pinCount = 24;
 
     // Declares the 48 wires on vcd (before it is opened), starting from the pins given.
     BoardWaves(VcdWriter& vcd, uint32_t outputs, uint32_t inputs);

@@ -2,10 +2,14 @@
 #pragma once
 #include <cstddef>
 
+#include "device/board_protocol.h"
+
 namespace kt57 {
 
 struct BoardOptions {
-    char serialNumber[9] = "VB000001";
+    BoardOptions() { setDefaultVirtualSerialNumber(serialNumber); }
+
+    char serialNumber[serialNumberCapacity] = {};
     int latencyMilliseconds = 1;
     bool headless = false;
     const char* vcdPath = nullptr;  // in argv; nullptr: no recording

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "device/board_protocol.h"
 #include "platform/linux/monotonic_clock.h"
 #include "tools/kt57-board/board_controls.h"
 #include "tools/kt57-board/frame_log.h"
@@ -24,8 +25,6 @@
 namespace kt57 {
 
 namespace {
-
-constexpr int bitCount = 24;
 
 class BoardPanel : public QWidget, public BoardEventSink {
 public:
@@ -45,9 +44,9 @@ public:
         auto* bits = new QGroupBox(QStringLiteral("Outputs (lamps) and inputs (click to switch)"), this);
         auto* grid = new QGridLayout(bits);
         grid->setHorizontalSpacing(3);
-        for (int bit = bitCount - 1; bit >= 0; --bit) {
+        for (int bit = pinCount - 1; bit >= 0; --bit) {
             // A gap after every 8 bits makes the six hexadecimal digits easy to read off.
-            const int column = (bitCount - 1 - bit) + (bitCount - 1 - bit) / 8;
+            const int column = (pinCount - 1 - bit) + (pinCount - 1 - bit) / 8;
             auto* number = new QLabel(QString::number(bit), bits);
             number->setAlignment(Qt::AlignCenter);
             grid->addWidget(number, 0, column + 1);
@@ -60,13 +59,13 @@ public:
             connect(switches_[bit], &QPushButton::toggled, this, [this, bit](bool on) { setInput(bit, on); });
             grid->addWidget(switches_[bit], 2, column + 1, Qt::AlignCenter);
         }
-        for (int gap = 1; gap < bitCount / 8; ++gap) grid->setColumnMinimumWidth(gap * 9, 12);
+        for (int gap = 1; gap < pinCount / 8; ++gap) grid->setColumnMinimumWidth(gap * 9, 12);
         outputsText_ = new QLabel(bits);
         inputsText_ = new QLabel(bits);
         grid->addWidget(new QLabel(QStringLiteral("out"), bits), 1, 0);
         grid->addWidget(new QLabel(QStringLiteral("in"), bits), 2, 0);
-        grid->addWidget(outputsText_, 1, bitCount + 4);
-        grid->addWidget(inputsText_, 2, bitCount + 4);
+        grid->addWidget(outputsText_, 1, pinCount + 4);
+        grid->addWidget(inputsText_, 2, pinCount + 4);
         layout->addWidget(bits);
 
         auto* faults = new QGroupBox(QStringLiteral("Faults"), this);
@@ -204,21 +203,21 @@ private:
                                  ? QStringLiteral("Plugged in on %1").arg(QString::fromLatin1(board_.devicePath()))
                                  : QStringLiteral("Unplugged"));
         plugButton_->setText(board_.isPlugged() ? QStringLiteral("Unplug") : QStringLiteral("Plug in"));
-        for (int bit = 0; bit < bitCount; ++bit) {
+        for (int bit = 0; bit < pinCount; ++bit) {
             const bool lit = (board_.model.outputs >> bit & 1u) != 0;
             lamps_[bit]->setStyleSheet(lit ? QStringLiteral("background:#ffb000; border:1px solid #805000; border-radius:10px;")
                                            : QStringLiteral("background:#3a3a3a; border:1px solid #202020; border-radius:10px;"));
         }
-        outputsText_->setText(QStringLiteral("  %1").arg(board_.model.outputs & 0xFFFFFFu, 6, 16, QLatin1Char('0')).toUpper());
-        inputsText_->setText(QStringLiteral("  %1").arg(board_.model.inputs & 0xFFFFFFu, 6, 16, QLatin1Char('0')).toUpper());
+        outputsText_->setText(QStringLiteral("  %1").arg(board_.model.outputs & pinMask, 6, 16, QLatin1Char('0')).toUpper());
+        inputsText_->setText(QStringLiteral("  %1").arg(board_.model.inputs & pinMask, 6, 16, QLatin1Char('0')).toUpper());
     }
 
     PtyBoard& board_;
     int64_t start_;
     QLabel* serialLabel_ = nullptr;
     QLabel* stateLabel_ = nullptr;
-    QLabel* lamps_[bitCount] = {};
-    QPushButton* switches_[bitCount] = {};
+    QLabel* lamps_[pinCount] = {};
+    QPushButton* switches_[pinCount] = {};
     QLabel* outputsText_ = nullptr;
     QLabel* inputsText_ = nullptr;
     QPushButton* plugButton_ = nullptr;

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "board/board_session.h"
+#include "device/board_protocol.h"
 #include "platform/linux/board_locations.h"
 
 namespace kt57 {
@@ -52,7 +53,7 @@ private:
 
     char registryDirectory_[boardPathCapacity] = {};
     char devicePath_[boardPathCapacity] = {};
-    char registeredSerial_[9] = {};
+    char registeredSerial_[serialNumberCapacity] = {};
     int master_ = -1;
     int slaveKeeper_ = -1;  // keeps the terminal alive between the sequencer's opens
     bool openLocked_ = false;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "device/byte_escapes.h"
+
 namespace kt57 {
 
 std::string dumpStore(const ProgramStore& store) {
@@ -13,13 +15,8 @@ std::string dumpStore(const ProgramStore& store) {
                       static_cast<int>(line.opcode), static_cast<int>(line.target), static_cast<int>(line.operand));
         out += buffer;
         for (int column = 0; column < textColumns; ++column) {
-            const auto byte = static_cast<unsigned char>(line.text[column]);
-            if (byte < 0x20 || byte > 0x7E || byte == '\\') {
-                std::snprintf(buffer, sizeof buffer, "\\x%02X", byte);
-                out += buffer;
-            } else {
-                out += static_cast<char>(byte);
-            }
+            char escaped[escapedByteLength];
+            out.append(escaped, escapeByte(static_cast<unsigned char>(line.text[column]), escaped));
         }
         out += "|\n";
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/version_option.h"
+#include "device/board_protocol.h"
 #include "platform/headless/headless_run.h"
 #include "sequencer/loader.h"
 #include "shell/mode_file.h"
@@ -24,7 +25,7 @@ constexpr const char* usage = "usage: kt57-run [--events FILE] [--until MS] [--b
 struct Options {
     std::string eventsFile;
     int64_t until = 60000;
-    std::string boardSerial = "VB000001";
+    std::string boardSerial = kt57::defaultVirtualSerialNumber;
     std::string directory = ".";
     std::string vcdFile;
 };

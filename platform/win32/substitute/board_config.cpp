@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "board/apply_board_control.h"
+#include "device/board_protocol.h"
 
 namespace kt57 {
 namespace {
@@ -172,7 +173,7 @@ void applyBoardConfig(const BoardConfig& config, BoardSession& session) {
     };
     std::memcpy(control.serialNumber, config.serialNumber, sizeof control.serialNumber);
     apply(BoardControlKind::Serial);
-    control.inputs = config.inputs & 0xFFFFFFu;
+    control.inputs = config.inputs & pinMask;
     apply(BoardControlKind::Input);
     control.latencyMilliseconds = static_cast<uint32_t>(config.latencyMilliseconds);
     apply(BoardControlKind::Latency);

@@ -10,6 +10,7 @@
 #include "board/board_control.h"
 #include "board/board_faults.h"
 #include "board/board_session.h"
+#include "device/board_protocol.h"
 
 namespace kt57 {
 
@@ -17,7 +18,9 @@ inline constexpr char boardConfigFileName[] = "KT57Board.txt";
 
 // The board as a file describes it, from the defaults up.
 struct BoardConfig {
-    char serialNumber[9] = "VB000001";  // 1 to 8 printable characters, no blanks
+    BoardConfig() { setDefaultVirtualSerialNumber(serialNumber); }
+
+    char serialNumber[serialNumberCapacity] = {};  // 1 to 8 printable characters, no blanks
     uint32_t inputs = 0;                // 24 bits
     int latencyMilliseconds = 1;
     bool muted = false;                 // the board answers nothing ('W' still sets the outputs)
