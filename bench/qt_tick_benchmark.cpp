@@ -11,7 +11,6 @@
 #include "board/virtual_board.h"
 #include "platform/headless/virtual_clock.h"
 #include "platform/qt/desktop_shell.h"
-#include "shell/window_messages.h"
 #include "tests/support/scratch_files.h"
 
 namespace kt57::bench {
@@ -38,11 +37,11 @@ void BM_WorstCaseTickQt(benchmark::State& state) {
     measureWorstCaseTicks(
         state, s,
         [&] {
-            window.deliver(messageChar, 'C', typedKeyLParam);
+            window.deliver(ShellEvent::typed('C'));
             QCoreApplication::processEvents();
         },
         [&] {
-            window.deliver(messageTimer, 1, 0);
+            window.deliver(ShellEvent::tick());
             QCoreApplication::processEvents();  // the widget repaints what the tick drew
         });
 }

@@ -6,7 +6,6 @@
 #include "bench/bench_programs.h"
 #include "bench/tick_samples.h"
 #include "platform/headless/headless_run.h"
-#include "shell/window_messages.h"
 #include "tests/support/scratch_files.h"
 
 namespace kt57::bench {
@@ -23,8 +22,8 @@ void BM_WorstCaseTickHeadless(benchmark::State& state) {
     Application& app = run.application();
     const Sequencer& s = run.sequencer();
     measureWorstCaseTicks(
-        state, s, [&] { handleWindowMessage(app, messageChar, 'C', typedKeyLParam); },
-        [&] { handleWindowMessage(app, messageTimer, 1, 0); });
+        state, s, [&] { handleEvent(app, ShellEvent::typed('C')); },
+        [&] { handleEvent(app, ShellEvent::tick()); });
 }
 // Five runs of 1000 ticks: on a shared machine the quietest run shows the tick's own cost.
 BENCHMARK(BM_WorstCaseTickHeadless)->UseManualTime()->Iterations(1000)->Repetitions(5)->Unit(benchmark::kMillisecond);

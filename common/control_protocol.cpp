@@ -1,13 +1,7 @@
 #include "common/control_protocol.h"
 
-#include "console/controls.h"
-#include "shell/window_messages.h"
-
 namespace kt57 {
 namespace {
-
-constexpr uint32_t enterCode = 13;
-constexpr uint32_t escapeCode = 27;
 
 // Splits "verb argument" at the first blank; a second blank, or none, is the caller's to refuse.
 bool splitWords(std::string_view line, std::string_view& verb, std::string_view& argument) {
@@ -23,17 +17,17 @@ bool splitWords(std::string_view line, std::string_view& verb, std::string_view&
 }
 
 const char* parseKey(std::string_view argument, ControlRequest& request) {
-    uint32_t code = 0;
+    ShellEvent typed;
     if (argument == "enter") {
-        code = enterCode;
+        typed = ShellEvent::enter();
     } else if (argument == "esc") {
-        code = escapeCode;
+        typed = ShellEvent::escape();
     } else if (argument.size() == 1 && argument[0] > ' ' && argument[0] < 0x7F) {
-        code = static_cast<unsigned char>(argument[0]);
+        typed = ShellEvent::typed(static_cast<unsigned char>(argument[0]));
     } else {
         return "key takes one printable character, enter or esc";
     }
-    request = {ControlAction::Message, messageChar, code, typedKeyLParam};
+    request = {ControlAction::Deliver, typed};
     return nullptr;
 }
 
@@ -45,7 +39,7 @@ const char* parseMenu(std::string_view argument, ControlRequest& request) {
         command = command * 10 + static_cast<uint32_t>(c - '0');
     }
     if (command > 0xFFFF) return "menu takes a command number from 0 to 65535";
-    request = {ControlAction::Message, messageCommand, command, 0};
+    request = {ControlAction::Deliver, ShellEvent::menu(static_cast<uint16_t>(command))};
     return nullptr;
 }
 
@@ -58,7 +52,7 @@ const char* parseControlRequest(std::string_view line, ControlRequest& request) 
     if (!splitWords(line, verb, argument)) return "too many words";
     if (verb == "post") {
         if (argument == "A" || argument == "P") {
-            request = {ControlAction::Message, messageChar, static_cast<uint64_t>(argument[0]), postedCommandMarker};
+            request = {ControlAction::Deliver, ShellEvent::posted(static_cast<unsigned char>(argument[0]))};
             return nullptr;
         }
         return "post takes A or P";
@@ -67,12 +61,12 @@ const char* parseControlRequest(std::string_view line, ControlRequest& request) 
     if (verb == "menu") return parseMenu(argument, request);
     if (verb == "close") {
         if (!argument.empty() || line.size() != verb.size()) return "close takes no argument";
-        request = {ControlAction::Close, 0, 0, 0};
+        request = {ControlAction::Close, {}};
         return nullptr;
     }
     if (verb == "state") {
         if (!argument.empty() || line.size() != verb.size()) return "state takes no argument";
-        request = {ControlAction::State, 0, 0, 0};
+        request = {ControlAction::State, {}};
         return nullptr;
     }
     return "unknown request";

@@ -5,21 +5,14 @@
 
 namespace kt57 {
 
-namespace {
-
-constexpr uint32_t keyEnter = 13;
-constexpr uint32_t keyEscape = 27;
-
-}  // namespace
-
-void handleKey(ConsoleState& console, const ProgramStore& store, RunControl& run, uint32_t characterCode,
-               uint32_t lParam) {
-    switch (characterCode) {
-        case keyEnter:
+void handleKey(ConsoleState& console, const ProgramStore& store, RunControl& run, uint32_t character,
+               KeySource source) {
+    switch (character) {
+        case characterEnter:
             if (run.runMode == RunMode::Step && run.stepPhase == StepPhase::WaitingForEnter) run.stepPhase = StepPhase::Granted;
             run.sleepTicks = 0;
             break;
-        case keyEscape:
+        case characterEscape:
             if (run.runMode != RunMode::Step) {
                 run.runMode = RunMode::Step;
                 console.listingDirty = 1;
@@ -31,13 +24,13 @@ void handleKey(ConsoleState& console, const ProgramStore& store, RunControl& run
             }
             run.sleepTicks = 0;
             break;
-        case 'A':  // posted by another program; a typed A carries the keyboard's lParam
-            if (lParam != postedCommandMarker) break;
+        case 'A':  // a mode command only when another program posts it; typed, it does nothing
+            if (source != KeySource::Posted) break;
             run.resumeMode = RunMode::Automatic;
             if (run.runMode == RunMode::Posted) run.runMode = RunMode::Automatic;
             break;
         case 'P':
-            if (lParam != postedCommandMarker || run.runMode == RunMode::Step) break;
+            if (source != KeySource::Posted || run.runMode == RunMode::Step) break;
             run.runMode = RunMode::Posted;
             run.resumeMode = RunMode::Posted;
             break;
@@ -65,10 +58,9 @@ void handleKey(ConsoleState& console, const ProgramStore& store, RunControl& run
     }
 }
 
-void handleClick(ConsoleState& console, const ProgramStore& store, RunControl& run, uint32_t x, uint32_t y) {
+void handleClick(ConsoleState& console, const ProgramStore& store, RunControl& run, uint16_t x, uint16_t y) {
     if (console.detailView == 0 && run.runMode != RunMode::Step) return;
-    // Each coordinate is one unsigned 16-bit half of the mouse message's lParam.
-    const int32_t index = hitTestLine(store.lineCount, static_cast<int32_t>(x & 0xFFFF), static_cast<int32_t>(y & 0xFFFF));
+    const int32_t index = hitTestLine(store.lineCount, x, y);
     // Read now, as GetAsyncKeyState does, not from the message.
     const bool control = console.modifiers->controlHeld();
     if (control) {

@@ -1,14 +1,12 @@
 // Request lines of kt57-ctl's socket protocol into the parser that kt57d uses. The grammar is
-// small enough to list, so exactly its lines are accepted, each as the message it names.
+// small enough to list, so exactly its lines are accepted, each as the event it names.
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "common/control_protocol.h"
-#include "console/controls.h"
 #include "fuzz/fuzz_check.h"
-#include "shell/window_messages.h"
 
 namespace {
 
@@ -25,32 +23,33 @@ bool isMenuNumber(std::string_view digits) {
 // The request the line names, or false when the protocol has no such line.
 bool expectedRequest(std::string_view line, kt57::ControlRequest& request) {
     using kt57::ControlAction;
+    using kt57::ShellEvent;
     if (line == "close") {
-        request = {ControlAction::Close, 0, 0, 0};
+        request = {ControlAction::Close, {}};
         return true;
     }
     if (line == "state") {
-        request = {ControlAction::State, 0, 0, 0};
+        request = {ControlAction::State, {}};
         return true;
     }
     if (line == "post A" || line == "post P") {
-        request = {ControlAction::Message, kt57::messageChar, static_cast<uint64_t>(line[5]), kt57::postedCommandMarker};
+        request = {ControlAction::Deliver, ShellEvent::posted(static_cast<unsigned char>(line[5]))};
         return true;
     }
     if (line.substr(0, 4) == "key ") {
         const std::string_view key = line.substr(4);
-        uint64_t code = 0;
+        uint32_t code = 0;
         if (key == "enter") code = 13;
         else if (key == "esc") code = 27;
         else if (key.size() == 1 && key[0] > ' ' && key[0] < 0x7F) code = static_cast<unsigned char>(key[0]);
         else return false;
-        request = {ControlAction::Message, kt57::messageChar, code, kt57::typedKeyLParam};
+        request = {ControlAction::Deliver, ShellEvent::typed(code)};
         return true;
     }
     if (line.substr(0, 5) == "menu " && isMenuNumber(line.substr(5))) {
-        uint64_t command = 0;
-        for (char c : line.substr(5)) command = command * 10 + static_cast<uint64_t>(c - '0');
-        request = {ControlAction::Message, kt57::messageCommand, command, 0};
+        uint32_t command = 0;
+        for (char c : line.substr(5)) command = command * 10 + static_cast<uint32_t>(c - '0');
+        request = {ControlAction::Deliver, ShellEvent::menu(static_cast<uint16_t>(command))};
         return true;
     }
     return false;
@@ -76,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         KT57_FUZZ_CHECK(refusal == nullptr);
         KT57_FUZZ_CHECK(line.size() <= static_cast<size_t>(kt57::maxControlRequestLength));
-        KT57_FUZZ_CHECK(parsed.action == expected.action && parsed.message == expected.message &&
-                        parsed.wParam == expected.wParam && parsed.lParam == expected.lParam);
+        KT57_FUZZ_CHECK(parsed.action == expected.action && parsed.event == expected.event);
     }
     return 0;
 }

@@ -13,11 +13,10 @@
 #include "fuzz/fuzz_input.h"
 #include "fuzz/sequencer_checks.h"
 #include "platform/headless/headless_run.h"
-#include "console/controls.h"
 #include "sequencer/instruction_set.h"
 #include "sequencer/loader.h"
 #include "shell/mode_file.h"
-#include "shell/window_messages.h"
+#include "shell/shell_event.h"
 #include "tests/support/scratch_files.h"
 
 using kt57::HeadlessEvent;
@@ -119,16 +118,16 @@ HeadlessEvent event(FuzzInput& input, int64_t at, kt57::BoardFaults& faults, Fau
         case 0: case 1: case 2: case 3: {
             const uint32_t code = input.flag() ? keys[input.range<size_t>(0, std::size(keys) - 1)]
                                                       : input.any<uint8_t>();
-            const uint32_t lParam = input.range(0, 3) == 0 ? kt57::postedCommandMarker : kt57::typedKeyLParam;
-            return HeadlessEvent::key(at, code, lParam);
+            const bool posted = input.range(0, 3) == 0;
+            return posted ? HeadlessEvent::post(at, code) : HeadlessEvent::key(at, code);
         }
         case 4: case 5: case 6: {
             // Mostly on the listing's cells; sometimes anywhere a 16-bit coordinate reaches.
-            uint32_t x;
-            uint32_t y;
+            uint16_t x;
+            uint16_t y;
             if (input.flag()) {
-                x = 10 + 200 * input.range<uint32_t>(0, 11) + input.range<uint32_t>(0, 199);
-                y = 110 + 20 * input.range<uint32_t>(0, 25) + input.range<uint32_t>(0, 19);
+                x = static_cast<uint16_t>(10 + 200 * input.range<uint32_t>(0, 11) + input.range<uint32_t>(0, 199));
+                y = static_cast<uint16_t>(110 + 20 * input.range<uint32_t>(0, 25) + input.range<uint32_t>(0, 19));
             } else {
                 x = input.any<uint16_t>();
                 y = input.any<uint16_t>();
@@ -208,8 +207,8 @@ std::string runOnce(const uint8_t* data, size_t size) {
         const HeadlessEvent next = event(input, at, run.board().faults, fault);
         runTo(at);
         if (verbose) {
-            std::fprintf(stderr, "%lld: kind %d code %u lParam %u at (%u, %u) ctrl %d shift %d, fault %d on %d\n",
-                         static_cast<long long>(at), static_cast<int>(next.kind), next.code, next.lParam, next.x, next.y,
+            std::fprintf(stderr, "%lld: kind %d code %u at (%u, %u) ctrl %d shift %d, fault %d on %d\n",
+                         static_cast<long long>(at), static_cast<int>(next.kind), next.code, next.x, next.y,
                          next.control, next.shift, fault.which != nullptr, fault.on);
         }
         if (fault.which != nullptr) *fault.which = fault.on;

@@ -1,5 +1,5 @@
-// Start-up, the window procedure's handling, repaint, end program and destruction, written once
-// for every shell. Each shell turns its native events into handleWindowMessage calls.
+// Start-up, the handling of each event, repaint, end program and destruction, written once for
+// every shell. Each shell turns its native input into handleEvent calls.
 #include "shell/application.h"
 
 #include <cstring>
@@ -14,7 +14,6 @@
 #include "engine/timer_tick.h"
 #include "sequencer/loader.h"
 #include "shell/mode_file.h"
-#include "shell/window_messages.h"
 
 namespace kt57 {
 namespace {
@@ -123,32 +122,30 @@ int startUp(Application& app) {
     return 1;
 }
 
-void handleWindowMessage(Application& app, uint32_t message, uint64_t wParam, int64_t lParam) {
+void handleEvent(Application& app, const ShellEvent& event) {
     Sequencer& s = app.sequencer;
-    switch (message) {
-        case messageCommand:
-            if ((wParam & 0xFFFFu) == endProgramCommand) endProgram(app);
+    switch (event.kind) {
+        case ShellEventKind::MenuCommand:
+            if (event.command == endProgramCommand) endProgram(app);
             break;
-        case messageDestroy:
+        case ShellEventKind::Destroyed:
             destroyed(app);
             break;
-        case messagePaint:
+        case ShellEventKind::Repaint:
             repaint(app);
             break;
-        case messageChar:
-            handleKey(s.console, s.program, s.run, static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+        case ShellEventKind::Character:
+            handleKey(s.console, s.program, s.run, event.character, KeySource::Typed);
             break;
-        case messageTimer:
+        case ShellEventKind::PostedCommand:
+            handleKey(s.console, s.program, s.run, event.character, KeySource::Posted);
+            break;
+        case ShellEventKind::Tick:
             timerTick(s);
             break;
-        case messageLeftButtonDown:
-        case messageLeftButtonDoubleClick: {
-            const auto bits = static_cast<uint64_t>(lParam);
-            handleClick(s.console, s.program, s.run, static_cast<uint32_t>(bits & 0xFFFFu),
-                        static_cast<uint32_t>((bits >> 16) & 0xFFFFu));
-            break;
-        }
-        default:
+        case ShellEventKind::Click:
+        case ShellEventKind::DoubleClick:
+            handleClick(s.console, s.program, s.run, event.x, event.y);
             break;
     }
 }

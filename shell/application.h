@@ -1,6 +1,6 @@
-// The application logic every platform shell shares: start-up, the window procedure's handling
-// of each message, repaint, the end-program command and destruction. A shell only turns its
-// events into calls of these and provides the services.
+// The application logic every platform shell shares: start-up, the handling of each event, repaint,
+// the end-program command and destruction. A shell only turns its input into calls of these and
+// provides the services.
 #pragma once
 #include <cstdint>
 
@@ -8,6 +8,7 @@
 #include "engine/sequencer.h"
 #include "sequencer/file_service.h"
 #include "shell/main_window.h"
+#include "shell/shell_event.h"
 #include "shell/shell_state.h"
 
 namespace kt57 {
@@ -23,8 +24,7 @@ struct Application {
 
 // 1 when the message loop is to run, 0 when the window could not be created.
 int startUp(Application& app);
-// Handles one message of the main window (after a shell's BeginPaint/EndPaint for a paint).
-// x and y of a click are the low and high 16 bits of lParam, as on Windows.
-void handleWindowMessage(Application& app, uint32_t message, uint64_t wParam, int64_t lParam);
+// Handles one event of the main window, as the window procedure handles its message.
+void handleEvent(Application& app, const ShellEvent& event);
 
 }  // namespace kt57

@@ -10,11 +10,12 @@
 namespace kt57 {
 
 enum class HeadlessEventKind : uint8_t {
-    Key,          // WM_CHAR: code, lParam (1 typed, 0x4B posted)
-    Click,        // WM_LBUTTONDOWN at (x, y) with control/shift held
-    DoubleClick,  // WM_LBUTTONDOWN then WM_LBUTTONDBLCLK: handled twice
+    Key,          // the operator types the character code
+    Post,         // another program posts the character code as a mode command
+    Click,        // a left click at (x, y) with control/shift held
+    DoubleClick,  // a click, then the double click's second press: handled twice
     Paint,        // the whole client area invalidated: cleared to white, then repainted
-    Menu,         // WM_COMMAND with code as the first parameter
+    Menu,         // the menu command code
     Close,        // the title bar's close box: the window is destroyed
     Input,        // the board's inputs become code (24 bits)
     Latency,      // the board's reply latency becomes code ms
@@ -32,9 +33,8 @@ struct HeadlessEvent {
     int64_t at = 0;  // virtual ms at which it falls due
     HeadlessEventKind kind = HeadlessEventKind::Paint;
     uint32_t code = 0;
-    uint32_t lParam = 1;
-    uint32_t x = 0;
-    uint32_t y = 0;
+    uint16_t x = 0;
+    uint16_t y = 0;
     bool control = false;
     bool shift = false;
     std::string bytes;
@@ -48,12 +48,9 @@ struct HeadlessEvent {
         event.code = code;
         return event;
     }
-    static HeadlessEvent key(int64_t at, uint32_t code, uint32_t lParam = 1) {
-        HeadlessEvent event = of(at, HeadlessEventKind::Key, code);
-        event.lParam = lParam;
-        return event;
-    }
-    static HeadlessEvent click(int64_t at, uint32_t x, uint32_t y, bool control = false, bool shift = false,
+    static HeadlessEvent key(int64_t at, uint32_t code) { return of(at, HeadlessEventKind::Key, code); }
+    static HeadlessEvent post(int64_t at, uint32_t code) { return of(at, HeadlessEventKind::Post, code); }
+    static HeadlessEvent click(int64_t at, uint16_t x, uint16_t y, bool control = false, bool shift = false,
                                bool doubleClick = false) {
         HeadlessEvent event = of(at, doubleClick ? HeadlessEventKind::DoubleClick : HeadlessEventKind::Click);
         event.x = x;

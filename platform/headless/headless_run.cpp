@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "board/apply_board_control.h"
-#include "shell/window_messages.h"
 
 namespace kt57 {
 
@@ -104,7 +103,7 @@ bool HeadlessRun::idle() const {
 void HeadlessRun::deliverTick() {
     const uint64_t before = timer_.generation();
     ++ticks_;
-    handleWindowMessage(app_, messageTimer, 1, 0);
+    handleEvent(app_, ShellEvent::tick());
     // A sleep's countdown leaves the timer alone, so it keeps its period.
     if (timer_.armed() && timer_.generation() == before) timer_.advancePastTick();
 }
@@ -112,26 +111,26 @@ void HeadlessRun::deliverTick() {
 void HeadlessRun::deliver(const HeadlessEvent& event) {
     switch (event.kind) {
         case HeadlessEventKind::Key:
-            handleWindowMessage(app_, messageChar, event.code, event.lParam);
+            handleEvent(app_, ShellEvent::typed(event.code));
+            break;
+        case HeadlessEventKind::Post:
+            handleEvent(app_, ShellEvent::posted(event.code));
             break;
         case HeadlessEventKind::Click:
-        case HeadlessEventKind::DoubleClick: {
-            const int64_t position = static_cast<int64_t>((event.y & 0xFFFFu) << 16 | (event.x & 0xFFFFu));
+        case HeadlessEventKind::DoubleClick:
             modifiers_.control = event.control;
             modifiers_.shift = event.shift;
-            handleWindowMessage(app_, messageLeftButtonDown, 0, position);
-            if (event.kind == HeadlessEventKind::DoubleClick) {
-                handleWindowMessage(app_, messageLeftButtonDoubleClick, 0, position);
-            }
+            handleEvent(app_, ShellEvent::click(event.x, event.y));
+            if (event.kind == HeadlessEventKind::DoubleClick) handleEvent(app_, ShellEvent::doubleClick(event.x, event.y));
             modifiers_.control = false;
             modifiers_.shift = false;
             break;
-        }
         case HeadlessEventKind::Paint:
             window_.paint();
             break;
         case HeadlessEventKind::Menu:
-            handleWindowMessage(app_, messageCommand, event.code, 0);
+            // The events file numbers menu commands as a 32-bit word whose low half is the command.
+            handleEvent(app_, ShellEvent::menu(static_cast<uint16_t>(event.code)));
             break;
         case HeadlessEventKind::Close:
             window_.destroy();

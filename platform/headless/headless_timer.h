@@ -1,6 +1,6 @@
 // Timer 1 in virtual time. Set at t with interval i, it falls due at t+i, t+2i ... until it is
-// killed or set again. Like WM_TIMER, ticks that fall due while the program is blocked are
-// coalesced into one, delivered when the block ends.
+// killed or set again. As with a desktop window timer, ticks that fall due while the program is
+// blocked are coalesced into one, delivered when the block ends.
 #pragma once
 #include <cstdint>
 

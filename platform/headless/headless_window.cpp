@@ -1,8 +1,6 @@
 // Implements MainWindow for the headless shell.
 #include "platform/headless/headless_window.h"
 
-#include "shell/window_messages.h"
-
 namespace kt57 {
 
 bool HeadlessWindow::create(const char* title) {
@@ -19,7 +17,7 @@ void HeadlessWindow::showAndUpdate() {
 void HeadlessWindow::destroy() {
     if (!alive()) return;
     destroyed_ = true;
-    handleWindowMessage(app_, messageDestroy, 0, 0);
+    handleEvent(app_, ShellEvent::destroyed());
 }
 
 void HeadlessWindow::postQuit(int exitCode) {
@@ -30,7 +28,7 @@ void HeadlessWindow::postQuit(int exitCode) {
 void HeadlessWindow::paint() {
     if (!alive()) return;
     canvas_.clear();
-    handleWindowMessage(app_, messagePaint, 0, 0);
+    handleEvent(app_, ShellEvent::repaint());
 }
 
 }  // namespace kt57

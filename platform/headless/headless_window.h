@@ -19,7 +19,7 @@ public:
     void destroy() override;
     void postQuit(int exitCode) override;
 
-    // WM_PAINT for the whole client area: cleared to white, then the repaint handling.
+    // The whole client area invalidated: cleared to white, then the repaint handling.
     void paint();
 
     bool failCreation = false;  // a test's way to make CreateWindowExA fail

@@ -6,23 +6,16 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "shell/window_messages.h"
-
 namespace kt57 {
-namespace {
 
-constexpr uint32_t enterCode = 13;
-constexpr uint32_t escapeCode = 27;
-
-}  // namespace
-
-int64_t clickLParam(int x, int y) {
-    const auto low = static_cast<uint32_t>(x) & 0xFFFFu;
-    const auto high = static_cast<uint32_t>(y) & 0xFFFFu;
-    return static_cast<int64_t>(low | (high << 16));
+ShellEvent clickAt(ShellEventKind kind, int x, int y) {
+    ShellEvent event{kind};
+    event.x = static_cast<uint16_t>(x);
+    event.y = static_cast<uint16_t>(y);
+    return event;
 }
 
-ConsoleView::ConsoleView(ImageTextSurface& surface, MessageSink sink, QWidget* parent)
+ConsoleView::ConsoleView(ImageTextSurface& surface, EventSink sink, QWidget* parent)
     : QWidget(parent), surface_(surface), sink_(std::move(sink)) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);  // the image covers every pixel; nothing to erase first
@@ -46,11 +39,11 @@ void ConsoleView::resizeEvent(QResizeEvent* event) {
 void ConsoleView::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
     if (text.isEmpty()) {
-        // Some platforms give Enter and Esc without text; WM_CHAR still carries 13 and 27.
+        // Some platforms give Enter and Esc without text; the controls still take them as characters.
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            sink_(messageChar, enterCode, typedKeyLParam);
+            sink_(ShellEvent::enter());
         } else if (event->key() == Qt::Key_Escape) {
-            sink_(messageChar, escapeCode, typedKeyLParam);
+            sink_(ShellEvent::escape());
         } else {
             event->ignore();
         }
@@ -59,24 +52,24 @@ void ConsoleView::keyPressEvent(QKeyEvent* event) {
     // Every key the sequencer knows is ASCII; other characters would arrive on Windows as code
     // page 932 bytes that no key acts on, so they are not delivered at all.
     for (const QChar character : text) {
-        if (character.unicode() < 0x80) sink_(messageChar, character.unicode(), typedKeyLParam);
+        if (character.unicode() < 0x80) sink_(ShellEvent::typed(character.unicode()));
     }
 }
 
 void ConsoleView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) deliverClick(messageLeftButtonDown, *event);
+    if (event->button() == Qt::LeftButton) deliverClick(ShellEventKind::Click, *event);
 }
 
 void ConsoleView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) deliverClick(messageLeftButtonDoubleClick, *event);
+    if (event->button() == Qt::LeftButton) deliverClick(ShellEventKind::DoubleClick, *event);
 }
 
 // Tab is a character for the sequencer, not a focus move.
 bool ConsoleView::focusNextPrevChild(bool) { return false; }
 
-void ConsoleView::deliverClick(uint32_t message, const QMouseEvent& event) {
+void ConsoleView::deliverClick(ShellEventKind kind, const QMouseEvent& event) {
     const QPoint at = event.position().toPoint();
-    sink_(message, 0, clickLParam(at.x(), at.y()));
+    sink_(clickAt(kind, at.x(), at.y()));
 }
 
 }  // namespace kt57

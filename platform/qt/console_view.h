@@ -1,21 +1,22 @@
 // The client area of the main window: shows the retained console image and turns typed
-// characters and left-button presses into the window messages the application handles.
+// characters and left-button presses into the application's events.
 #pragma once
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 
 #include "platform/qt/image_text_surface.h"
+#include "shell/shell_event.h"
 
 namespace kt57 {
 
-using MessageSink = std::function<void(uint32_t message, uint64_t wParam, int64_t lParam)>;
+using EventSink = std::function<void(const ShellEvent& event)>;
 
 class ConsoleView : public QWidget {
 public:
-    ConsoleView(ImageTextSurface& surface, MessageSink sink, QWidget* parent = nullptr);
+    ConsoleView(ImageTextSurface& surface, EventSink sink, QWidget* parent = nullptr);
 
-    // Called when the client area grows: on Windows the new part is invalid and gets a WM_PAINT.
+    // Called when the client area grows: the new part is invalid and is painted again.
     void setGrowthHandler(std::function<void()> handler) { grown_ = std::move(handler); }
 
 protected:
@@ -27,14 +28,16 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    void deliverClick(uint32_t message, const QMouseEvent& event);
+    void deliverClick(ShellEventKind kind, const QMouseEvent& event);
 
     ImageTextSurface& surface_;
-    MessageSink sink_;
+    EventSink sink_;
     std::function<void()> grown_;
 };
 
-// lParam of a mouse message: x in the low 16 bits, y in the high 16 bits, as Windows packs them.
-int64_t clickLParam(int x, int y);
+// A click's position as the application takes it: each coordinate cut to 16 bits, so a press
+// left of or above the client area reads as a large coordinate, as on the desktop the console was
+// drawn for.
+ShellEvent clickAt(ShellEventKind kind, int x, int y);
 
 }  // namespace kt57

@@ -2,17 +2,11 @@
 
 #include "engine/state_line.h"
 #include "shell/services.h"
-#include "shell/window_messages.h"
 
 namespace kt57 {
-namespace {
-
-constexpr uint64_t timerIdentifier = 1;
-
-}  // namespace
 
 DesktopShell::DesktopShell(FtDriver& driver, BlockingWait& wait, const char* directory)
-    : timer_([this] { window_->deliver(messageTimer, timerIdentifier, 0); }),
+    : timer_([this] { window_->deliver(ShellEvent::tick()); }),
       startUpWait_(wait, [this] { window_->presentNow(); }),
       window_(std::make_unique<DesktopWindow>(app_, surface_)) {
     PlatformServices services;
@@ -40,7 +34,7 @@ void DesktopShell::deliver(const ControlRequest& request) {
         window_->closeFromTitleBar();
         return;
     }
-    window_->deliver(request.message, request.wParam, request.lParam);
+    window_->deliver(request.event);
 }
 
 std::string DesktopShell::stateLine() const {

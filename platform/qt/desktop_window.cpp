@@ -17,7 +17,6 @@
 #include "console/screen_texts.h"
 #include "platform/qt/console_view.h"
 #include "platform/qt/image_text_surface.h"
-#include "shell/window_messages.h"
 
 namespace kt57 {
 namespace {
@@ -36,7 +35,7 @@ QString fromCp932(const char* bytes, size_t size) {
 DesktopWindow::DesktopWindow(Application& app, ImageTextSurface& surface)
     : app_(app), surface_(surface), pacer_([this](const QRect& area) { console_->update(area); }) {
     console_ = new ConsoleView(
-        surface_, [this](uint32_t message, uint64_t wParam, int64_t lParam) { deliver(message, wParam, lParam); },
+        surface_, [this](const ShellEvent& event) { deliver(event); },
         this);
     setCentralWidget(console_);
     console_->setGrowthHandler([this] {
@@ -44,7 +43,7 @@ DesktopWindow::DesktopWindow(Application& app, ImageTextSurface& surface)
     });
     QMenu* menu = menuBar()->addMenu(fromCp932(menuTitleText, std::strlen(menuTitleText)));
     QAction* endProgram = menu->addAction(fromCp932(menuEndProgramText, std::strlen(menuEndProgramText)));
-    connect(endProgram, &QAction::triggered, this, [this] { deliver(messageCommand, endProgramCommand, 0); });
+    connect(endProgram, &QAction::triggered, this, [this] { deliver(ShellEvent::endProgram()); });
     surface_.setResizeHandler([this](int width, int height) { setOuterSize(width, height); });
     setAttribute(Qt::WA_DeleteOnClose, false);
 }
@@ -77,14 +76,14 @@ void DesktopWindow::showAndUpdate() {
     repaintPending_ = false;
     shown_ = true;
     surface_.clear();
-    deliver(messagePaint, 0, 0);
+    deliver(ShellEvent::repaint());
     presentNow();
 }
 
 void DesktopWindow::destroy() {
     if (destroyed_) return;
     destroyed_ = true;
-    handleWindowMessage(app_, messageDestroy, 0, 0);
+    handleEvent(app_, ShellEvent::destroyed());
     hide();
 }
 
@@ -96,9 +95,9 @@ void DesktopWindow::postQuit(int exitCode) {
         QCoreApplication::instance(), [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
 }
 
-void DesktopWindow::deliver(uint32_t message, uint64_t wParam, int64_t lParam) {
+void DesktopWindow::deliver(const ShellEvent& event) {
     if (destroyed_) return;
-    handleWindowMessage(app_, message, wParam, lParam);
+    handleEvent(app_, event);
     present();
 }
 
@@ -108,7 +107,7 @@ void DesktopWindow::repaintRequested() {
     repaintPending_ = false;
     if (destroyed_) return;
     surface_.clear();
-    deliver(messagePaint, 0, 0);
+    deliver(ShellEvent::repaint());
 }
 
 void DesktopWindow::presentNow() {
@@ -142,7 +141,7 @@ void DesktopWindow::setOuterSize(int width, int height) {
     resize((outer - decorations).expandedTo(QSize(1, 1)).boundedTo(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)));
 }
 
-// Like WM_PAINT, several requests before the loop gets to them make one repaint.
+// As with a desktop window, several requests before the loop gets to them make one repaint.
 void DesktopWindow::scheduleRepaint() {
     if (repaintPending_) return;
     repaintPending_ = true;

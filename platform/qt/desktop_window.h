@@ -31,10 +31,10 @@ public:
     void destroy() override;
     void postQuit(int exitCode) override;
 
-    // One message to the window procedure, then what it drew is presented. Messages after the
-    // window's destruction are dropped, as Windows drops messages to a destroyed window.
-    void deliver(uint32_t message, uint64_t wParam, int64_t lParam);
-    // The title bar's close box: DefWindowProc turns WM_CLOSE into the window's destruction.
+    // One event to the application, then what it drew is presented. Events after the window's
+    // destruction are dropped, as a destroyed window receives nothing.
+    void deliver(const ShellEvent& event);
+    // The title bar's close box: closing a window destroys it.
     void closeFromTitleBar();
     // A repaint request from the window system (exposed, restored, made larger): the client
     // area cleared to white, then the application's repaint handling.

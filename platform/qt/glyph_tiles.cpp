@@ -17,9 +17,7 @@ int cellSize(const unsigned char* bytes, int remaining) {
 }  // namespace
 
 const QImage& GlyphTiles::tileFor(int colourIndex, const unsigned char* bytes, int size) {
-    const uint32_t key = 1u << 31 | static_cast<uint32_t>(colourIndex & 0xFF) << 17 |
-                         static_cast<uint32_t>(size == 2) << 16 | static_cast<uint32_t>(bytes[0]) << 8 |
-                         (size == 2 ? bytes[1] : 0u);
+    const uint32_t key = glyphKey(colourIndex, bytes, size);
     Tile& tile = tiles_[(key ^ key >> 11 ^ key >> 17) % tileCount];
     if (tile.key != key) {
         tile.image = QImage(consoleCellWidth * size, consoleCellHeight, QImage::Format_RGB32);

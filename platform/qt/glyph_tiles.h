@@ -10,6 +10,19 @@
 
 namespace kt57 {
 
+// What a cell's pixels depend on besides the font, as one number that is never 0: its colour, its
+// width (one byte or two) and its bytes.
+constexpr uint32_t glyphKey(int colourIndex, const unsigned char* bytes, int size) {
+    constexpr int secondByteShift = 0;
+    constexpr int firstByteShift = 8;
+    constexpr int doubleWidthShift = firstByteShift + 8;
+    constexpr int colourShift = doubleWidthShift + 1;
+    constexpr uint32_t present = 1u << 31;
+    return present | static_cast<uint32_t>(colourIndex & 0xFF) << colourShift |
+           static_cast<uint32_t>(size == 2) << doubleWidthShift | static_cast<uint32_t>(bytes[0]) << firstByteShift |
+           static_cast<uint32_t>(size == 2 ? bytes[1] : 0) << secondByteShift;
+}
+
 class GlyphTiles {
 public:
     explicit GlyphTiles(const QFont& font) : font_(font) {}

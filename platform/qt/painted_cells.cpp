@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "console/cp932.h"
+#include "platform/qt/glyph_tiles.h"
 
 namespace kt57 {
 namespace {
@@ -12,10 +13,7 @@ constexpr int cellWidth = 8;
 // The cell at origin x holding size bytes: a key that no other cell or colour shares and that is
 // never 0.
 uint64_t cellKey(int x, const unsigned char* bytes, int size, int colourIndex) {
-    const uint64_t second = size == 2 ? bytes[1] : 0;
-    return uint64_t{1} << 63 | static_cast<uint64_t>(static_cast<uint32_t>(x)) << 24 |
-           static_cast<uint64_t>(colourIndex & 0xFF) << 17 | static_cast<uint64_t>(size == 2) << 16 |
-           static_cast<uint64_t>(bytes[0]) << 8 | second;
+    return static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32 | glyphKey(colourIndex, bytes, size);
 }
 
 // The byte count of the cell at bytes, split exactly as the painter splits the text.

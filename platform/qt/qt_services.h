@@ -11,7 +11,7 @@
 namespace kt57 {
 
 // SetTimer/KillTimer: a periodic timer; set again restarts it, it fires until killed, and
-// expirations missed while the thread was busy make one tick, as WM_TIMER does. A timerfd rather
+// expirations missed while the thread was busy make one tick, as a desktop window timer does. A timerfd rather
 // than a QTimer: Qt rounds every wait for its timers to whole milliseconds, which made each
 // 10 ms tick start up to a millisecond late; the kernel's timer expires to the microsecond.
 class QtWindowTimer : public WindowTimer {

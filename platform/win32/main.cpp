@@ -1,12 +1,12 @@
 // kt57d.exe: WinMain, the window class, start-up and the window procedure. All behaviour lives in
-// the shared application logic; this file only translates Windows messages into its calls.
+// the shared application logic; this file only hands it the events the messages stand for.
 #include <windows.h>
 
 #include "platform/win32/menu_resource.h"
 #include "platform/win32/timer_resolution.h"
 #include "platform/win32/win32_shell.h"
+#include "platform/win32/window_messages.h"
 #include "shell/services.h"
-#include "shell/window_messages.h"
 
 namespace kt57 {
 
@@ -51,25 +51,15 @@ int startUp(Win32Shell& shell) {
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* shell = reinterpret_cast<Win32Shell*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (shell != nullptr) {
-        switch (message) {
-            case WM_PAINT: {
+        ShellEvent event;
+        if (translateWindowMessage(message, wParam, static_cast<int64_t>(lParam), event)) {
+            if (message == WM_PAINT) {
                 // The paint's own context is only validated; the console draws through its own.
                 PAINTSTRUCT paint;
                 BeginPaint(window, &paint);
                 EndPaint(window, &paint);
-                handleWindowMessage(shell->app, message, wParam, lParam);
-                break;
             }
-            case WM_COMMAND:
-            case WM_DESTROY:
-            case WM_CHAR:
-            case WM_TIMER:
-            case WM_LBUTTONDOWN:
-            case WM_LBUTTONDBLCLK:
-                handleWindowMessage(shell->app, message, wParam, static_cast<int64_t>(lParam));
-                break;
-            default:
-                break;
+            handleEvent(shell->app, event);
         }
         if (message == WM_NCDESTROY) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     }

@@ -11,7 +11,8 @@ namespace kt57 {
 namespace {
 
 constexpr int lines = 4;
-constexpr uint32_t typed = 0x001E0001;  // a keyboard lParam: repeat count 1, a scan code
+constexpr KeySource typed = KeySource::Typed;
+constexpr KeySource posted = KeySource::Posted;
 
 RunControl state(char mode, int next, int stepPhase = 0, int sleepTicks = 0, char resume = 'A') {
     RunControl run;
@@ -65,31 +66,31 @@ TEST_F(ControlsTest, EveryKeyOfTheTable) {
         const char* name;
         RunControl before;
         uint32_t key;
-        uint32_t lParam;
+        KeySource source;
         int detailView;
         std::function<void(RunControl&)> change;
         Redraw redraw;
     } cases[] = {
-        {"Enter, step waiting", stepWaiting, 13, 1, 1, [](RunControl& r) { r.stepPhase = StepPhase::Granted; r.sleepTicks = 0; }, Redraw::None},
-        {"Enter, step granted", state('S', 2, 2, 4), 13, 1, 1, [](RunControl& r) { r.sleepTicks = 0; }, Redraw::None},
-        {"Enter, running A", runningA, 13, 1, 1, [](RunControl& r) { r.sleepTicks = 0; }, Redraw::None},
-        {"Enter, stopped A", state('A', lines, 1, 0), 13, 1, 1, [](RunControl&) {}, Redraw::None},
-        {"Esc, running A", runningA, 27, 1, 0, [](RunControl& r) { r.runMode = RunMode::Step; r.stepPhase = StepPhase::WaitingForEnter; r.sleepTicks = 0; }, Redraw::WholeListing},
-        {"Esc, running M", runningM, 27, 1, 1, [](RunControl& r) { r.runMode = RunMode::Step; r.stepPhase = StepPhase::WaitingForEnter; }, Redraw::WholeListing},
-        {"Esc, stopped A", stoppedA, 27, 1, 0, [](RunControl& r) { r.runMode = RunMode::Step; r.stepPhase = StepPhase::WaitingForEnter; }, Redraw::WholeListing},
-        {"Esc, step to resume P", stepWaiting, 27, 1, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.stepPhase = StepPhase::None; r.sleepTicks = 0; }, Redraw::None},
-        {"Esc, step to resume A", stepStopped, 27, 1, 1, [](RunControl& r) { r.runMode = RunMode::Automatic; r.stepPhase = StepPhase::None; }, Redraw::None},
-        {"posted A, running P", runningP, 'A', postedCommandMarker, 1, [](RunControl& r) { r.runMode = RunMode::Automatic; }, Redraw::None},
-        {"posted A, running M", state('M', 2, 0, 0, 'P'), 'A', postedCommandMarker, 1, [](RunControl& r) { r.resumeMode = RunMode::Automatic; }, Redraw::None},
-        {"posted A, step", stepWaiting, 'A', postedCommandMarker, 1, [](RunControl& r) { r.resumeMode = RunMode::Automatic; }, Redraw::None},
+        {"Enter, step waiting", stepWaiting, 13, typed, 1, [](RunControl& r) { r.stepPhase = StepPhase::Granted; r.sleepTicks = 0; }, Redraw::None},
+        {"Enter, step granted", state('S', 2, 2, 4), 13, typed, 1, [](RunControl& r) { r.sleepTicks = 0; }, Redraw::None},
+        {"Enter, running A", runningA, 13, typed, 1, [](RunControl& r) { r.sleepTicks = 0; }, Redraw::None},
+        {"Enter, stopped A", state('A', lines, 1, 0), 13, typed, 1, [](RunControl&) {}, Redraw::None},
+        {"Esc, running A", runningA, 27, typed, 0, [](RunControl& r) { r.runMode = RunMode::Step; r.stepPhase = StepPhase::WaitingForEnter; r.sleepTicks = 0; }, Redraw::WholeListing},
+        {"Esc, running M", runningM, 27, typed, 1, [](RunControl& r) { r.runMode = RunMode::Step; r.stepPhase = StepPhase::WaitingForEnter; }, Redraw::WholeListing},
+        {"Esc, stopped A", stoppedA, 27, typed, 0, [](RunControl& r) { r.runMode = RunMode::Step; r.stepPhase = StepPhase::WaitingForEnter; }, Redraw::WholeListing},
+        {"Esc, step to resume P", stepWaiting, 27, typed, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.stepPhase = StepPhase::None; r.sleepTicks = 0; }, Redraw::None},
+        {"Esc, step to resume A", stepStopped, 27, typed, 1, [](RunControl& r) { r.runMode = RunMode::Automatic; r.stepPhase = StepPhase::None; }, Redraw::None},
+        {"posted A, running P", runningP, 'A', posted, 1, [](RunControl& r) { r.runMode = RunMode::Automatic; }, Redraw::None},
+        {"posted A, running M", state('M', 2, 0, 0, 'P'), 'A', posted, 1, [](RunControl& r) { r.resumeMode = RunMode::Automatic; }, Redraw::None},
+        {"posted A, step", stepWaiting, 'A', posted, 1, [](RunControl& r) { r.resumeMode = RunMode::Automatic; }, Redraw::None},
         {"typed A", runningP, 'A', typed, 1, [](RunControl&) {}, Redraw::None},
-        {"posted a", runningP, 'a', postedCommandMarker, 1, [](RunControl&) {}, Redraw::None},
-        {"posted P, running A", runningA, 'P', postedCommandMarker, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.resumeMode = RunMode::Posted; }, Redraw::None},
-        {"posted P, running M", runningM, 'P', postedCommandMarker, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.resumeMode = RunMode::Posted; }, Redraw::None},
-        {"posted P, stopped A", stoppedA, 'P', postedCommandMarker, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.resumeMode = RunMode::Posted; }, Redraw::None},
-        {"posted P, step", state('S', 2, 1, 3, 'A'), 'P', postedCommandMarker, 1, [](RunControl&) {}, Redraw::None},
+        {"posted a", runningP, 'a', posted, 1, [](RunControl&) {}, Redraw::None},
+        {"posted P, running A", runningA, 'P', posted, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.resumeMode = RunMode::Posted; }, Redraw::None},
+        {"posted P, running M", runningM, 'P', posted, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.resumeMode = RunMode::Posted; }, Redraw::None},
+        {"posted P, stopped A", stoppedA, 'P', posted, 1, [](RunControl& r) { r.runMode = RunMode::Posted; r.resumeMode = RunMode::Posted; }, Redraw::None},
+        {"posted P, step", state('S', 2, 1, 3, 'A'), 'P', posted, 1, [](RunControl&) {}, Redraw::None},
         {"typed P", runningA, 'P', typed, 1, [](RunControl&) {}, Redraw::None},
-        {"posted p", runningA, 'p', postedCommandMarker, 1, [](RunControl&) {}, Redraw::None},
+        {"posted p", runningA, 'p', posted, 1, [](RunControl&) {}, Redraw::None},
         {"C, stopped", stoppedA, 'C', typed, 1, [](RunControl& r) { r.nextLine = 3; }, Redraw::VersionAndMarkers},
         {"c, running", runningA, 'c', typed, 1, [](RunControl& r) { r.nextLine = 3; }, Redraw::VersionAndMarkers},
         {"C, no continue line stops", [] { RunControl r = state('A', 2); r.continueLine = lines; return r; }(), 'C', typed, 1,
@@ -114,7 +115,7 @@ TEST_F(ControlsTest, EveryKeyOfTheTable) {
         RunControl run = c.before;
         RunControl expected = c.before;
         c.change(expected);
-        handleKey(console, *store, run, c.key, c.lParam);
+        handleKey(console, *store, run, c.key, c.source);
         EXPECT_EQ(fields(run), fields(expected)) << c.name;
         EXPECT_EQ(redrawSeen(), c.redraw) << c.name << "\n" << canvas.render();
         EXPECT_EQ(console.listingDirty, 0) << c.name;
@@ -125,9 +126,9 @@ TEST_F(ControlsTest, NoKeyTouchesTheSavedModeOrTheMarkedLines) {
     console.detailView = 1;
     for (const RunControl& before : {state('A', 2, 0, 5), state('M', lines), state('P', 1), state('S', 2, 1, 3, 'P'), state('S', lines, 2)}) {
         for (uint32_t key : {13u, 27u, 65u, 97u, 80u, 112u, 67u, 99u, 71u, 103u, 83u, 115u, 120u}) {
-            for (uint32_t lParam : {typed, postedCommandMarker}) {
+            for (KeySource source : {typed, posted}) {
                 RunControl run = before;
-                handleKey(console, *store, run, key, lParam);
+                handleKey(console, *store, run, key, source);
                 EXPECT_EQ(run.savedMode, before.savedMode) << key;
                 EXPECT_EQ(run.currentLine, before.currentLine) << key;
                 EXPECT_EQ(run.continueLine, before.continueLine) << key;
@@ -173,7 +174,7 @@ TEST_F(ControlsTest, ClicksSetAndClearTheBreakAndContinueLines) {
         RunControl before;
         int detailView;
         bool control, shift;
-        uint32_t x, y;
+        uint16_t x, y;
         std::function<void(RunControl&)> change;
         bool statusDrawn;
     } cases[] = {
@@ -194,7 +195,6 @@ TEST_F(ControlsTest, ClicksSetAndClearTheBreakAndContinueLines) {
         {"no modifier", state('A', lines), 1, false, false, 20, 110, [](RunControl&) {}, false},
         {"listing hidden", state('A', lines), 0, true, false, 20, 110, [](RunControl&) {}, false},
         {"listing hidden, step mode", state('S', lines), 0, true, false, 20, 110, [](RunControl& r) { r.breakLine = 0; }, true},
-        {"upper half-word ignored", state('A', lines), 1, true, false, 0x10014, 0x2006E, [](RunControl& r) { r.breakLine = 0; }, true},
     };
     for (const auto& c : cases) {
         canvas.clear();

@@ -272,7 +272,7 @@ TEST_P(PeriodicRelease, EveryEleventhInstructionReleasesTheBoardOutsideModeA) {
     writeMode(GetParam().modeFile);
     writeProgram("010 W0000001\nNOP\nNOP\nNOP\nNOP\nJMP 010\n");
     startRun();
-    if (GetParam().postP) run->post(HeadlessEvent::key(firstTick, 'P', 0x4B));
+    if (GetParam().postP) run->post(HeadlessEvent::post(firstTick, 'P'));
     if (control().nextLine == lineCount()) run->post(HeadlessEvent::key(firstTick, 'G'));
     const size_t startUpCalls = driver->calls.size();
     while (driver->count('W') < 12) ASSERT_TRUE(run->step(firstTick + 10000));

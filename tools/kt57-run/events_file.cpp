@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "board/board_control.h"
-#include "console/controls.h"
+#include "console/operator_keys.h"
 #include "device/byte_escapes.h"
 
 namespace kt57 {
@@ -53,7 +53,6 @@ struct LineParser {
     bool key(HeadlessEvent& event) {
         if (!argumentCount(1, 2)) return false;
         event.kind = HeadlessEventKind::Key;
-        event.lParam = 1;
         const std::string& what = words[2];
         if (what == "code") {
             uint64_t code = 0;
@@ -64,8 +63,8 @@ struct LineParser {
             return true;
         }
         if (words.size() != 3) return fail("too many arguments for 'key'");
-        if (what == "enter") event.code = 13;
-        else if (what == "esc") event.code = 27;
+        if (what == "enter") event.code = characterEnter;
+        else if (what == "esc") event.code = characterEscape;
         else if (what.size() == 1 && what[0] > 0x20 && what[0] < 0x7F) event.code = static_cast<unsigned char>(what[0]);
         else return fail("bad key '" + what + "': one printable character, enter, esc or code N");
         return true;
@@ -74,9 +73,8 @@ struct LineParser {
     bool post(HeadlessEvent& event) {
         if (!argumentCount(1, 1)) return false;
         if (words[2] != "A" && words[2] != "P") return fail("bad posted command '" + words[2] + "': A or P");
-        event.kind = HeadlessEventKind::Key;
+        event.kind = HeadlessEventKind::Post;
         event.code = static_cast<uint32_t>(words[2][0]);
-        event.lParam = postedCommandMarker;
         return true;
     }
 
@@ -88,8 +86,8 @@ struct LineParser {
             return fail("bad position '" + words[2] + " " + words[3] + "': pixels from 0 to 65535");
         }
         event.kind = doubleClick ? HeadlessEventKind::DoubleClick : HeadlessEventKind::Click;
-        event.x = static_cast<uint32_t>(x);
-        event.y = static_cast<uint32_t>(y);
+        event.x = static_cast<uint16_t>(x);
+        event.y = static_cast<uint16_t>(y);
         for (size_t i = 4; i < words.size(); ++i) {
             bool& held = words[i] == "ctrl" ? event.control : event.shift;
             if ((words[i] != "ctrl" && words[i] != "shift") || held) {

@@ -165,7 +165,7 @@ TEST_F(DesktopShellTest, TypedCharactersReachTheControlsAsTheirCodes) {
     EXPECT_EQ(run().stepPhase, StepPhase::Granted);
     QTest::keyClick(&console(), Qt::Key_Escape);
 
-    // A typed P carries the keyboard's lParam, not the posted marker: nothing happens.
+    // A typed P is not the posted mode command: nothing happens.
     QTest::keyClick(&console(), 'P');
     EXPECT_EQ(run().runMode, RunMode::Automatic);
 
@@ -234,7 +234,7 @@ TEST_F(DesktopShellTest, ExposeRunsTheRepaintHandlingButOwnUpdatesDoNot) {
     DesktopWindow& window = shell_->window();
     // Something only a clear removes: the repaint handling never draws at (10, 10).
     shell_->surface().drawText(10, 10, "\x81\xA1\x81\xA1", 4);
-    window.deliver(0x0000, 0, 0);  // a message nobody handles: presented, nothing more
+    window.deliver(ShellEvent::menu(1));  // a command nobody handles: presented, nothing more
     console().update();
     QCoreApplication::processEvents();
     ASSERT_TRUE(showsText(screen(), font(), 10, 10, "\x81\xA1\x81\xA1", 4));

@@ -4,8 +4,6 @@
 #include <string>
 
 #include "common/control_protocol.h"
-#include "console/controls.h"
-#include "shell/window_messages.h"
 
 namespace kt57 {
 namespace {
@@ -13,35 +11,31 @@ namespace {
 struct Accepted {
     const char* line;
     ControlAction action;
-    uint32_t message;
-    uint64_t wParam;
-    int64_t lParam;
+    ShellEvent event;
 };
 
-TEST(ControlProtocol, AcceptedLinesBecomeTheMessagesAnotherProgramWouldPost) {
+TEST(ControlProtocol, AcceptedLinesBecomeTheEventsAnotherProgramWouldPost) {
     const Accepted cases[] = {
-        {"post A", ControlAction::Message, messageChar, 65, postedCommandMarker},
-        {"post P", ControlAction::Message, messageChar, 80, postedCommandMarker},
-        {"key G", ControlAction::Message, messageChar, 71, typedKeyLParam},
-        {"key g", ControlAction::Message, messageChar, 103, typedKeyLParam},
-        {"key A", ControlAction::Message, messageChar, 65, typedKeyLParam},  // typed, so it does nothing
-        {"key enter", ControlAction::Message, messageChar, 13, typedKeyLParam},
-        {"key esc", ControlAction::Message, messageChar, 27, typedKeyLParam},
-        {"key ~", ControlAction::Message, messageChar, 126, typedKeyLParam},
-        {"menu 40001", ControlAction::Message, messageCommand, 40001, 0},
-        {"menu 0", ControlAction::Message, messageCommand, 0, 0},
-        {"menu 65535", ControlAction::Message, messageCommand, 65535, 0},
-        {"close", ControlAction::Close, 0, 0, 0},
-        {"state", ControlAction::State, 0, 0, 0},
+        {"post A", ControlAction::Deliver, ShellEvent::posted('A')},
+        {"post P", ControlAction::Deliver, ShellEvent::posted('P')},
+        {"key G", ControlAction::Deliver, ShellEvent::typed('G')},
+        {"key g", ControlAction::Deliver, ShellEvent::typed('g')},
+        {"key A", ControlAction::Deliver, ShellEvent::typed('A')},  // typed, so it does nothing
+        {"key enter", ControlAction::Deliver, ShellEvent::typed(13)},
+        {"key esc", ControlAction::Deliver, ShellEvent::typed(27)},
+        {"key ~", ControlAction::Deliver, ShellEvent::typed('~')},
+        {"menu 40001", ControlAction::Deliver, ShellEvent::endProgram()},
+        {"menu 0", ControlAction::Deliver, ShellEvent::menu(0)},
+        {"menu 65535", ControlAction::Deliver, ShellEvent::menu(65535)},
+        {"close", ControlAction::Close, {}},
+        {"state", ControlAction::State, {}},
     };
     for (const Accepted& expected : cases) {
         SCOPED_TRACE(expected.line);
         ControlRequest request;
         ASSERT_EQ(parseControlRequest(expected.line, request), nullptr);
         EXPECT_EQ(request.action, expected.action);
-        EXPECT_EQ(request.message, expected.message);
-        EXPECT_EQ(request.wParam, expected.wParam);
-        EXPECT_EQ(request.lParam, expected.lParam);
+        EXPECT_TRUE(request.event == expected.event);
     }
 }
 
@@ -54,12 +48,13 @@ TEST(ControlProtocol, RefusesEverythingElseAndLeavesTheRequestAlone) {
     };
     for (const std::string& line : refused) {
         SCOPED_TRACE(testing::PrintToString(line));
-        ControlRequest request{ControlAction::Message, 7, 7, 7};
+        const ControlRequest before{ControlAction::Deliver, ShellEvent::typed(7)};
+        ControlRequest request = before;
         const char* reason = parseControlRequest(line, request);
         ASSERT_NE(reason, nullptr);
         EXPECT_GT(std::string(reason).size(), 0u);
-        EXPECT_EQ(request.message, 7u);
-        EXPECT_EQ(request.wParam, 7u);
+        EXPECT_EQ(request.action, before.action);
+        EXPECT_TRUE(request.event == before.event);
     }
 }
 
