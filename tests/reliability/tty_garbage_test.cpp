@@ -39,6 +39,7 @@ protected:
         BoardRegistration entry;
         std::snprintf(entry.devicePath, sizeof entry.devicePath, "%s", ptsname(master));
         entry.ownerPid = getpid();
+        ASSERT_TRUE(processStartTime(entry.ownerPid, entry.ownerStartTime));
         ASSERT_TRUE(writeRegistration(registry.c_str(), "VB000001", entry));
 
         BoardLocations locations;

@@ -58,6 +58,14 @@ bool PtyBoard::connectCable(char* error, size_t errorCapacity) {
         std::snprintf(error, errorCapacity, "cannot use the board registry %s", registryDirectory_);
         return false;
     }
+    // The entry names this process by pid and start time, so no later process that reuses the pid
+    // passes for this board once it is gone.
+    BoardRegistration registration;
+    registration.ownerPid = static_cast<long>(getpid());
+    if (!processStartTime(registration.ownerPid, registration.ownerStartTime)) {
+        std::snprintf(error, errorCapacity, "cannot read this process's start time from %s", systemProcessDirectory);
+        return false;
+    }
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0) {
         describe(error, errorCapacity, "cannot open a pseudo-terminal");
@@ -73,9 +81,7 @@ bool PtyBoard::connectCable(char* error, size_t errorCapacity) {
     }
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
-    BoardRegistration registration;
     std::snprintf(registration.devicePath, sizeof registration.devicePath, "%s", path);
-    registration.ownerPid = static_cast<long>(getpid());
     if (!writeRegistration(registryDirectory_, serial, registration)) {
         if (readRegistration(registryDirectory_, serial, existing) && existing.ownerPid != registration.ownerPid) {
             std::snprintf(error, errorCapacity, "serial number %s is already served by process %ld on %s", serial,
@@ -97,7 +103,9 @@ bool PtyBoard::connectCable(char* error, size_t errorCapacity) {
 
 void PtyBoard::disconnectCable() {
     if (!isPlugged()) return;
-    removeRegistration(registryDirectory_, registeredSerial_, static_cast<long>(getpid()));
+    const long pid = static_cast<long>(getpid());
+    unsigned long long startTime = 0;
+    if (processStartTime(pid, startTime)) removeRegistration(registryDirectory_, registeredSerial_, pid, startTime);
     // Closing the master hangs the sequencer's side up: its calls fail from now on.
     close(master_);
     close(slaveKeeper_);

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,118 @@ TEST(BoardCommandLine, AcceptsTheThreeOptionsAndRejectsEverythingElse) {
     }
 }
 
+void writeText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// A stand-in for /proc that holds only the stat files a test writes.
+struct FakeProcesses {
+    std::string directory;
+    void run(long pid, const std::string& stat) const {
+        std::filesystem::create_directories(directory + "/" + std::to_string(pid));
+        writeText(directory + "/" + std::to_string(pid) + "/stat", stat);
+    }
+};
+
+// A stat line as the kernel writes it. Fields 4 to 21 carry their own numbers, so a parser that
+// counts from the wrong place reads one of them instead of the start time.
+std::string statLine(long pid, const std::string& command, char state, const std::string& startTime) {
+    std::string line = std::to_string(pid) + " (" + command + ") " + state;
+    for (int field = 4; field <= 21; ++field) line += " " + std::to_string(field);
+    return line + " " + startTime + " 23 24\n";
+}
+
+TEST(ProcessStartTime, IsField22CountedFromTheLastParenthesis) {
+    test::BoardSandbox sandbox;
+    const FakeProcesses processes {sandbox.runtimeDirectory() + "/proc"};
+    constexpr long pid = 4242;
+    struct Case {
+        std::string stat;
+        bool runs;
+        unsigned long long startTime;
+    } cases[] = {
+        {statLine(pid, "kt57-board", 'S', "1000"), true, 1000},
+        {statLine(pid, "kt57-board", 'R', "18446744073709551615"), true, 18446744073709551615ull},
+        {statLine(pid, "Web Content", 'S', "1000"), true, 1000},
+        {statLine(pid, "a) b (c", 'S', "1000"), true, 1000},
+        {statLine(pid, ") Z 4 5 6", 'D', "1000"), true, 1000},
+        {statLine(pid, "((", 'I', "0"), true, 0},
+        {statLine(pid, "kt57-board", 'Z', "1000"), false, 0},  // ended, not yet reaped
+        {statLine(pid, "kt57-board", 'X', "1000"), false, 0},
+        {statLine(pid + 1, "kt57-board", 'S', "1000"), false, 0},  // another process's file
+        {statLine(pid, "kt57-board", 'S', "-1000"), false, 0},
+        {statLine(pid, "kt57-board", 'S', "+1000"), false, 0},
+        {statLine(pid, "kt57-board", 'S', "1000x"), false, 0},
+        {statLine(pid, "kt57-board", 'S', "18446744073709551616"), false, 0},
+        {statLine(pid, "kt57-board", 'S', ""), false, 0},
+        {"4242 (kt57-board) S 4 5 6 7 8\n", false, 0},
+        {"4242 kt57-board S 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 1000 23\n", false, 0},
+        {"4242 (kt57-board)\n", false, 0},
+        {"", false, 0},
+    };
+    for (const Case& c : cases) {
+        processes.run(pid, c.stat);
+        unsigned long long startTime = 7;
+        const bool runs = processStartTime(pid, startTime, processes.directory.c_str());
+        EXPECT_EQ(runs, c.runs) << c.stat;
+        if (runs && c.runs) {
+            EXPECT_EQ(startTime, c.startTime) << c.stat;
+        }
+    }
+    unsigned long long startTime = 0;
+    for (const long absent : {0L, -1L, 4243L}) {
+        EXPECT_FALSE(processStartTime(absent, startTime, processes.directory.c_str())) << absent;
+    }
+}
+
+TEST(ProcessStartTime, OnlyARunningProcessHasOne) {
+    unsigned long long ours = 0;
+    ASSERT_TRUE(processStartTime(getpid(), ours));
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    siginfo_t info {};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);  // a zombie now
+    unsigned long long startTime = 0;
+    EXPECT_FALSE(processStartTime(child, startTime));
+    waitpid(child, nullptr, 0);
+    EXPECT_FALSE(processStartTime(child, startTime));
+    // The start time is the process's own, not the moment of asking.
+    unsigned long long again = 0;
+    ASSERT_TRUE(processStartTime(getpid(), again));
+    EXPECT_EQ(again, ours);
+}
+
+// After kill -9 a board leaves its entry behind, and its pid may go to any later process.
+TEST(BoardRegistry, AProcessThatReusesTheOwnersPidIsNotTheOwner) {
+    test::BoardSandbox sandbox;
+    const std::string directory = sandbox.registryDirectory();
+    ASSERT_TRUE(createRegistryDirectory(directory.c_str()));
+    const FakeProcesses processes {sandbox.runtimeDirectory() + "/proc"};
+    const char* proc = processes.directory.c_str();
+    constexpr long pid = 4242;
+    processes.run(pid, statLine(pid, "kt57-board", 'S', "1000"));
+    BoardRegistration board;
+    std::snprintf(board.devicePath, sizeof board.devicePath, "/dev/null");
+    board.ownerPid = pid;
+    board.ownerStartTime = 1000;
+    ASSERT_TRUE(writeRegistration(directory.c_str(), "VB000001", board, proc));
+    BoardRegistration read;
+    EXPECT_TRUE(readRegistration(directory.c_str(), "VB000001", read, proc));
+
+    processes.run(pid, statLine(pid, "sleep", 'S', "5000"));
+    EXPECT_FALSE(readRegistration(directory.c_str(), "VB000001", read, proc));
+    // The process that holds the pid now is another owner: it may take the serial number, and then
+    // holds it against an entry naming the same pid with the old start time.
+    BoardRegistration successor = board;
+    successor.ownerStartTime = 5000;
+    EXPECT_TRUE(writeRegistration(directory.c_str(), "VB000001", successor, proc));
+    EXPECT_TRUE(readRegistration(directory.c_str(), "VB000001", read, proc));
+    EXPECT_EQ(read.ownerStartTime, 5000u);
+    EXPECT_FALSE(writeRegistration(directory.c_str(), "VB000001", board, proc));
+    removeRegistration(directory.c_str(), "VB000001", pid, 1000);
+    EXPECT_TRUE(readRegistration(directory.c_str(), "VB000001", read, proc));
+}
+
 TEST(BoardRegistry, StaleAndMalformedEntriesCountAsAbsent) {
     test::BoardSandbox sandbox;
     const std::string directory = sandbox.registryDirectory();
@@ -92,6 +206,7 @@ TEST(BoardRegistry, StaleAndMalformedEntriesCountAsAbsent) {
     BoardRegistration live;
     std::snprintf(live.devicePath, sizeof live.devicePath, "/dev/null");
     live.ownerPid = getpid();
+    ASSERT_TRUE(processStartTime(live.ownerPid, live.ownerStartTime));
     BoardRegistration dead = live;
     dead.ownerPid = child;
     BoardRegistration gone = live;
@@ -104,25 +219,41 @@ TEST(BoardRegistry, StaleAndMalformedEntriesCountAsAbsent) {
     std::fputs("/dev/null\nnot-a-pid\n", junk);
     std::fclose(junk);
     ASSERT_EQ(mkfifo((directory + "/VB000006").c_str(), 0600), 0);  // reading it would wait for a writer
+    // This live pid with another start time: what a process that reused a dead board's pid looks like.
+    BoardRegistration reused = live;
+    reused.ownerStartTime = live.ownerStartTime + 1;
+    ASSERT_TRUE(writeRegistration(directory.c_str(), "VB000007", reused));
+    const std::string ourPid = std::to_string(getpid());
+    const std::string ourStart = std::to_string(live.ownerStartTime);
+    writeText(directory + "/VB000008", "/dev/null\n" + ourPid + "\n");  // the earlier form, without a start time
+    writeText(directory + "/VB000009", "/dev/null\n" + ourPid + "\n" + ourStart + "\nmore\n");
+    writeText(directory + "/VB00000A", "/dev/null\n" + ourPid + "\n" + ourStart);
+    writeText(directory + "/VB00000B", "/dev/null\n" + ourPid + "\n+" + ourStart + "\n");
+    writeText(directory + "/VB00000C", "/dev/null\n-1\n" + ourStart + "\n");
 
     BoardRegistration read;
     EXPECT_TRUE(readRegistration(directory.c_str(), "VB000001", read));
     EXPECT_STREQ(read.devicePath, "/dev/null");
     EXPECT_EQ(read.ownerPid, getpid());
-    for (const char* absent : {"VB000002", "VB000003", "VB000004", "VB000005", "VB000006"}) {
+    EXPECT_EQ(read.ownerStartTime, live.ownerStartTime);
+    for (const char* absent : {"VB000002", "VB000003", "VB000004", "VB000005", "VB000006", "VB000007", "VB000008",
+                               "VB000009", "VB00000A", "VB00000B", "VB00000C"}) {
         EXPECT_FALSE(readRegistration(directory.c_str(), absent, read)) << absent;
     }
     // A live entry of another process keeps its serial number; a stale one is replaced.
     BoardRegistration rival = live;
     rival.ownerPid = getppid();
+    ASSERT_TRUE(processStartTime(rival.ownerPid, rival.ownerStartTime));
     EXPECT_FALSE(writeRegistration(directory.c_str(), "VB000001", rival));
     EXPECT_TRUE(writeRegistration(directory.c_str(), "VB000002", rival));
     EXPECT_TRUE(readRegistration(directory.c_str(), "VB000002", read));
     EXPECT_EQ(read.ownerPid, getppid());
-    // Only the owner removes its entry.
-    removeRegistration(directory.c_str(), "VB000001", getpid() + 1);
+    EXPECT_TRUE(writeRegistration(directory.c_str(), "VB000008", live));  // the earlier form proves no owner
+    // Only the owner, by pid and start time, removes its entry.
+    removeRegistration(directory.c_str(), "VB000001", getpid() + 1, live.ownerStartTime);
+    removeRegistration(directory.c_str(), "VB000001", getpid(), live.ownerStartTime + 1);
     EXPECT_TRUE(readRegistration(directory.c_str(), "VB000001", read));
-    removeRegistration(directory.c_str(), "VB000001", getpid());
+    removeRegistration(directory.c_str(), "VB000001", getpid(), live.ownerStartTime);
     EXPECT_FALSE(readRegistration(directory.c_str(), "VB000001", read));
 }
 
@@ -133,6 +264,7 @@ TEST(BoardRegistry, ARegistryOthersMayWriteToIsNotTrusted) {
     BoardRegistration live;
     std::snprintf(live.devicePath, sizeof live.devicePath, "/dev/null");
     live.ownerPid = getpid();
+    ASSERT_TRUE(processStartTime(live.ownerPid, live.ownerStartTime));
     ASSERT_TRUE(writeRegistration(directory.c_str(), "VB000001", live));
     BoardListing listing;
     listBoards(sandbox.locations(), listing);
