@@ -17,10 +17,10 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "board/board_log.h"
 #include "device/board_protocol.h"
 #include "platform/linux/monotonic_clock.h"
 #include "tools/kt57-board/board_controls.h"
-#include "tools/kt57-board/frame_log.h"
 
 namespace kt57 {
 

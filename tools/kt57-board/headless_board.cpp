@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "board/board_log.h"
 #include "platform/linux/monotonic_clock.h"
 #include "tools/kt57-board/board_controls.h"
-#include "tools/kt57-board/frame_log.h"
 
 namespace kt57 {
 

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 
+#include "board/board_log.h"
 #include "device/byte_escapes.h"
 
 namespace kt57 {
@@ -20,9 +21,9 @@ void FrameLog::close() {
 
 void FrameLog::line(const char* format, ...) {
     if (file_ == nullptr) return;
-    const int64_t elapsed = clock_->nowMicroseconds() - openedMicroseconds_;
-    std::fprintf(file_, "%lld.%06lld ", static_cast<long long>(elapsed / 1000000),
-                 static_cast<long long>(elapsed % 1000000));
+    char stamp[32];
+    formatElapsedSeconds(clock_->nowMicroseconds() - openedMicroseconds_, 1000000, 1, stamp, sizeof stamp);
+    std::fprintf(file_, "%s ", stamp);
     std::va_list arguments;
     va_start(arguments, format);
     std::vfprintf(file_, format, arguments);

@@ -1,4 +1,4 @@
-#include "tools/kt57-board/frame_log.h"
+#include "board/board_log.h"
 
 #include <cstdio>
 
@@ -26,9 +26,20 @@ const char* eventName(BoardEventKind kind) {
 
 }  // namespace
 
+void formatElapsedSeconds(int64_t elapsed, int64_t unitsPerSecond, int width, char* text, size_t capacity) {
+    // Bounded, so that the stamp always fits the few characters its callers keep for it.
+    unsigned decimals = 0;
+    for (int64_t units = unitsPerSecond; units > 1 && decimals < 9; units /= 10) ++decimals;
+    const unsigned padding = width < 0 ? 0 : width > 12 ? 12 : static_cast<unsigned>(width);
+    std::snprintf(text, capacity, "%*lld.%0*lld", static_cast<int>(padding),
+                  static_cast<long long>(elapsed / unitsPerSecond), static_cast<int>(decimals),
+                  static_cast<long long>(elapsed % unitsPerSecond));
+}
+
 void formatBoardNote(const char* text, int64_t elapsedMilliseconds, char* line, size_t capacity) {
-    std::snprintf(line, capacity, "%4lld.%03lld  %s", static_cast<long long>(elapsedMilliseconds / 1000),
-                  static_cast<long long>(elapsedMilliseconds % 1000), text);
+    char stamp[32];
+    formatElapsedSeconds(elapsedMilliseconds, 1000, 4, stamp, sizeof stamp);
+    std::snprintf(line, capacity, "%s  %s", stamp, text);
 }
 
 bool formatBoardEvent(const BoardEvent& event, int64_t startMilliseconds, const char* devicePath, char* line,
