@@ -1,4 +1,4 @@
-// One scripted message of the headless message loop: an operator action, a window request, a
+// One scripted event of the headless message loop: an operator action, a window request, a
 // change to the virtual board, or a request to print the screen or the state.
 #pragma once
 #include <cstdint>

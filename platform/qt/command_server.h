@@ -1,6 +1,6 @@
 // Posted commands on Linux: the running kt57d listens on a per-user local socket, and each
-// request line that kt57-ctl sends becomes one message to the main window, as PostMessage
-// would make it. The protocol is in tools/kt57-ctl/control_protocol.h and docs/linux-desktop.md.
+// request line that kt57-ctl sends becomes one event for the main window, delivered in its turn
+// as a posted message would be. The protocol is in common/control_protocol.h and docs/linux-desktop.md.
 #pragma once
 #include <QLocalServer>
 #include <QObject>

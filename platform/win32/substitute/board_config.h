@@ -1,5 +1,5 @@
 // The substitute FTD2XX.dll's text configuration, KT57Board.txt beside the DLL: board-control
-// lines (device/board_control.h), one a line, that set the board it serves. The "key = value"
+// lines (board/board_control.h), one a line, that set the board it serves. The "key = value"
 // lines of older files (serial, inputs, latency, muted, unplugged, openFails, writeFails,
 // statusFails, readFails) still read as the controls they stand for. Portable, so it is tested on
 // any host.
