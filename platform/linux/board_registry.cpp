@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "device/board_protocol.h"
+
 namespace kt57 {
 
 namespace {
@@ -68,13 +70,7 @@ bool readEntry(const char* directory, const char* serialNumber, BoardRegistratio
 
 }  // namespace
 
-bool isVirtualSerialNumber(const char* serialNumber) {
-    if (serialNumber == nullptr) return false;
-    for (int i = 0; i < 8; ++i) {
-        if (serialNumber[i] < '0' || serialNumber[i] > 'Z') return false;
-    }
-    return serialNumber[8] == '\0';
-}
+bool isVirtualSerialNumber(const char* serialNumber) { return isSerialNumber(serialNumber); }
 
 bool readRegistration(const char* directory, const char* serialNumber, BoardRegistration& registration) {
     if (!isVirtualSerialNumber(serialNumber)) return false;

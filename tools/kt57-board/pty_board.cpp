@@ -45,7 +45,7 @@ bool PtyBoard::connectCable(char* error, size_t errorCapacity) {
     if (isPlugged()) return true;
     const char* serial = model.serialNumber;
     if (!isVirtualSerialNumber(serial)) {
-        std::snprintf(error, errorCapacity, "serial number '%s' is not 8 characters from '0' to 'Z'", serial);
+        std::snprintf(error, errorCapacity, "serial number '%s' is not %s", serial, serialNumberRule);
         return false;
     }
     BoardRegistration existing;
