@@ -41,6 +41,16 @@ struct CallName {
 constexpr CallName callNames[] = {
     {"open", FailingCall::Open}, {"write", FailingCall::Write}, {"status", FailingCall::Status}, {"read", FailingCall::Read}};
 
+// The rule's text names the limit, and the two cannot part.
+constexpr uint64_t lastNumberIn(const char* text) {
+    uint64_t number = 0;
+    for (; *text != '\0'; ++text) {
+        number = *text >= '0' && *text <= '9' ? number * 10 + static_cast<uint64_t>(*text - '0') : 0;
+    }
+    return number;
+}
+static_assert(lastNumberIn(latencyRule) == maximumLatencyMilliseconds);
+
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 struct Span {
@@ -74,13 +84,14 @@ const Word* find(Span word, BoardControlFace face) {
     return nullptr;
 }
 
-BoardControl invalid(const char* before, Span word, const char* after) {
+BoardControl invalid(const char* before, Span word, const char* after, const char* rule = "") {
     BoardControl control;
     control.kind = BoardControlKind::Invalid;
     control.errorBefore = before;
     control.errorWord = word.begin;
     control.errorWordLength = word.length;
     control.errorAfter = after;
+    control.errorRule = rule;
     return control;
 }
 
@@ -95,18 +106,6 @@ bool readInputs(Span word, uint32_t& value) {
     return true;
 }
 
-bool readLatency(Span word, uint32_t& value) {
-    if (word.length == 0 || word.length > 19) return false;
-    uint64_t number = 0;
-    for (size_t i = 0; i < word.length; ++i) {
-        if (word.begin[i] < '0' || word.begin[i] > '9') return false;
-        number = number * 10 + static_cast<uint64_t>(word.begin[i] - '0');
-    }
-    if (number > maximumLatencyMilliseconds) return false;
-    value = static_cast<uint32_t>(number);
-    return true;
-}
-
 bool readCall(Span word, FailingCall& call) {
     for (const CallName& name : callNames) {
         if (!word.is(name.text)) continue;
@@ -116,11 +115,8 @@ bool readCall(Span word, FailingCall& call) {
     return false;
 }
 
-bool readSerial(Span word, char (&serial)[9]) {
-    if (word.length == 0 || word.length > 8) return false;
-    for (size_t i = 0; i < word.length; ++i) {
-        if (word.begin[i] <= ' ' || word.begin[i] > '~') return false;
-    }
+bool readSerial(Span word, char (&serial)[serialNumberCapacity]) {
+    if (!isSerialNumber(word.begin, word.length)) return false;
     std::memset(serial, 0, sizeof serial);
     std::memcpy(serial, word.begin, word.length);
     return true;
@@ -153,6 +149,18 @@ BoardControl injectOf(Span name, Cursor rest, BoardControlFace face) {
 }
 
 }  // namespace
+
+bool parseLatency(const char* text, size_t length, uint32_t& value) {
+    if (length == 0 || length > 19) return false;
+    uint64_t number = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        number = number * 10 + static_cast<uint64_t>(text[i] - '0');
+    }
+    if (number > maximumLatencyMilliseconds) return false;
+    value = static_cast<uint32_t>(number);
+    return true;
+}
 
 bool isBoardControlWord(const char* word, size_t length, BoardControlFace face) {
     return find(Span{word, length}, face) != nullptr;
@@ -187,14 +195,16 @@ BoardControl parseBoardControl(const char* line, size_t length, BoardControlFace
         if (!readInputs(argument, control.inputs)) return invalid("bad inputs '", argument, "': six hexadecimal digits");
         break;
     case Argument::Latency:
-        if (!readLatency(argument, control.latencyMilliseconds)) return invalid("bad latency '", argument, "'");
+        if (!parseLatency(argument.begin, argument.length, control.latencyMilliseconds)) {
+            return invalid("bad latency '", argument, "': ", latencyRule);
+        }
         break;
     case Argument::Call:
         if (!readCall(argument, control.call)) return invalid("bad call '", argument, "': open, write, status or read");
         break;
     case Argument::Serial:
         if (!readSerial(argument, control.serialNumber)) {
-            return invalid("bad serial '", argument, "': 1 to 8 printable characters");
+            return invalid("bad serial '", argument, "': ", serialNumberRule);
         }
         break;
     }
@@ -204,7 +214,8 @@ BoardControl parseBoardControl(const char* line, size_t length, BoardControlFace
 size_t describeBoardControlError(const BoardControl& control, char* text, size_t capacity) {
     const Span parts[] = {{control.errorBefore, std::strlen(control.errorBefore)},
                           {control.errorWord, control.errorWordLength},
-                          {control.errorAfter, std::strlen(control.errorAfter)}};
+                          {control.errorAfter, std::strlen(control.errorAfter)},
+                          {control.errorRule, std::strlen(control.errorRule)}};
     size_t total = 0;
     for (const Span& part : parts) {
         if (capacity > 0 && total < capacity - 1) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "device/board_protocol.h"
 #include "sequencer/text_mode_reader.h"
 
 #ifndef KT57_MODE_FILE_CRLF
@@ -16,7 +17,6 @@
 namespace kt57 {
 namespace {
 
-constexpr int serialColumns = 8;
 // Two pieces of at most 99 characters each take at most 100 raw bytes (a CR LF), plus the byte
 // looked at after a final CR: reading more of a longer file cannot change what is read.
 constexpr size_t modeFileBytes = 2 * (maxPieceCharacters + 1) + 1;
@@ -24,15 +24,6 @@ constexpr const char* newLine = KT57_MODE_FILE_CRLF ? "\r\n" : "\n";
 
 std::filesystem::path modeFilePath(const char* directory) {
     return std::filesystem::path(directory != nullptr ? directory : ".") / modeFileName;
-}
-
-// Each of the eight characters lies in '0' to 'Z'; bytes from 0x80 up count as below '0'.
-bool acceptSerial(const char* line) {
-    for (int i = 0; i < serialColumns; ++i) {
-        const signed char c = static_cast<signed char>(line[i]);
-        if (c < '0' || c > 'Z') return false;
-    }
-    return true;
 }
 
 size_t boundedLength(const char* text, size_t capacity) {
@@ -56,9 +47,10 @@ void readModeFile(const char* directory, FileService& files, RunControl& run, Co
     if (line[1] == 'D') console.detailView = 1;
     shell.savedDetail = console.detailView;
     if (readPiece(reader, line) == 0) return;
-    if (acceptSerial(line)) {
-        std::memcpy(link.serialNumber, line, serialColumns);
-        link.serialNumber[serialColumns] = '\0';
+    // The line's first eight characters, each a serial number's: what follows them is ignored.
+    if (isSerialNumber(line, serialNumberLength)) {
+        std::memcpy(link.serialNumber, line, serialNumberLength);
+        link.serialNumber[serialNumberLength] = '\0';
     }
 }
 

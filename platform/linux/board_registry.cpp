@@ -11,6 +11,8 @@
 #include <cstring>
 #include <limits>
 
+#include "device/board_protocol.h"
+
 namespace kt57 {
 
 namespace {
@@ -148,14 +150,6 @@ bool ownerRuns(const BoardRegistration& registration, const char* processDirecto
 
 }  // namespace
 
-bool isVirtualSerialNumber(const char* serialNumber) {
-    if (serialNumber == nullptr) return false;
-    for (int i = 0; i < 8; ++i) {
-        if (serialNumber[i] < '0' || serialNumber[i] > 'Z') return false;
-    }
-    return serialNumber[8] == '\0';
-}
-
 bool processStartTime(long pid, unsigned long long& startTime, const char* processDirectory) {
     if (pid <= 0 || static_cast<unsigned long long>(pid) > maximumPid) return false;
     char path[boardPathCapacity + 32];
@@ -168,7 +162,7 @@ bool processStartTime(long pid, unsigned long long& startTime, const char* proce
 
 bool readRegistration(const char* directory, const char* serialNumber, BoardRegistration& registration,
                       const char* processDirectory) {
-    if (!isVirtualSerialNumber(serialNumber)) return false;
+    if (!isSerialNumber(serialNumber)) return false;
     BoardRegistration found;
     if (!readEntry(directory, serialNumber, found)) return false;
     if (!ownerRuns(found, processDirectory) || !isCharacterDevice(found.devicePath)) return false;
@@ -178,7 +172,7 @@ bool readRegistration(const char* directory, const char* serialNumber, BoardRegi
 
 bool writeRegistration(const char* directory, const char* serialNumber, const BoardRegistration& registration,
                        const char* processDirectory) {
-    if (!isVirtualSerialNumber(serialNumber)) return false;
+    if (!isSerialNumber(serialNumber)) return false;
     char finalPath[boardPathCapacity + 32];
     char temporaryPath[boardPathCapacity + 64];
     char suffix[32];

@@ -19,8 +19,6 @@ struct BoardRegistration {
 // Where start times are read; tests point the registry at a directory laid out like it.
 inline constexpr char systemProcessDirectory[] = "/proc";
 
-// True for the serial numbers a virtual board may carry: 8 characters from '0' to 'Z'.
-bool isVirtualSerialNumber(const char* serialNumber);
 
 // The start time of the process pid while it runs; false when it does not (a zombie has ended
 // too) or its stat file cannot be read or understood.

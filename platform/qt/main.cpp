@@ -3,10 +3,13 @@
 // Qt's own options (-platform ...) are Qt's.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "common/command_options.h"
 #include "common/control_socket.h"
+#include "common/display_check.h"
 #include "common/version_option.h"
 #include "platform/linux/tty_driver.h"
 #include "platform/qt/command_server.h"
@@ -15,28 +18,51 @@
 
 namespace {
 
-constexpr int exitBadArguments = 2;
+constexpr int exitCannotStart = 2;  // a bad argument or no display, said in one line
 
-const char usage[] =
-    "usage: kt57d [FOLDER | FOLDER/KT57Data.txt]\n"
-    "  Runs the program FOLDER/KT57Data.txt (default: the working directory's) and saves the mode\n"
-    "  in KT57Mode.txt beside it.\n";
+constexpr kt57::CommandLine commandLine{
+    "kt57d", {}, "[FOLDER | FOLDER/KT57Data.txt]",
+    "Runs the program FOLDER/KT57Data.txt (default: the working directory's) and saves the mode in\n"
+    "KT57Mode.txt beside it. Qt's own options, such as -platform offscreen, are taken too.\n"};
+
+// While QApplication starts. Qt ends the program with abort() when its platform plugin finds no
+// display at the address given (a DISPLAY left behind by a closed session), after the plugin's own
+// lines; the user gets one line and the status of a start that could not be made instead.
+void refuseUnreachableDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtFatalMsg) {
+        std::string settings;
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            const char* value = std::getenv(name);
+            if (value != nullptr) settings += std::string(settings.empty() ? "" : ", ") + name + "=" + value;
+        }
+        std::fprintf(stderr, "kt57d: no display answers (%s); -platform offscreen needs none\n", settings.c_str());
+        std::_Exit(exitCannotStart);
+    }
+    const bool platformPlugin = context.category != nullptr && std::strncmp(context.category, "qt.qpa.", 7) == 0;
+    if (!platformPlugin) std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     // Answered before Qt starts, so they work without a display.
     if (kt57::printedVersion(argc, argv, "kt57d")) return 0;
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(usage, stdout);
+    if (argc == 2 && kt57::isHelpOption(argv[1])) {
+        std::fputs(kt57::usageText(commandLine).c_str(), stdout);
         return 0;
     }
+    if (!kt57::hasDisplay(argc, argv)) {
+        std::fprintf(stderr, "kt57d: no display: DISPLAY and WAYLAND_DISPLAY are unset; -platform offscreen needs none\n");
+        return exitCannotStart;
+    }
 
+    const QtMessageHandler previousHandler = qInstallMessageHandler(refuseUnreachableDisplay);
     QApplication qtApplication(argc, argv);  // takes Qt's options out of argv
+    qInstallMessageHandler(previousHandler);
     const kt57::WorkingFolder folder = kt57::workingFolderFrom(argc - 1, argv + 1);
     if (!folder.error.empty()) {
         std::fprintf(stderr, "kt57d: %s\n", folder.error.c_str());
-        return exitBadArguments;
+        return exitCannotStart;
     }
     // Only the window's destruction ends the loop, through the quit request it posts.
     qtApplication.setQuitOnLastWindowClosed(false);

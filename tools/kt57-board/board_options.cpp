@@ -1,77 +1,73 @@
 #include "tools/kt57-board/board_options.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
 
-#include "platform/linux/board_registry.h"
+#include "board/board_control.h"
 
 namespace kt57 {
 
 namespace {
 
-constexpr long longestLatency = 10000;
+constexpr CommandOption boardOptions[] = {
+    {"--serial", "S", "serial number", serialNumberRule, defaultVirtualSerialNumber},
+    {"--latency", "MS", "delay before each reply", latencyRule, "1"},
+    {"--headless", nullptr, "no window: frames on standard output, controls on standard input", nullptr, nullptr},
+    {"--vcd", "FILE", "record the outputs and inputs as a waveform (docs/waveforms.md)", nullptr, nullptr},
+};
 
-// "--name value" or "--name=value"; nullptr when argv[index] is another option.
-const char* optionValue(int argc, const char* const* argv, int& index, const char* name, bool& missing) {
-    const size_t length = std::strlen(name);
-    const char* argument = argv[index];
-    missing = false;
-    if (std::strncmp(argument, name, length) != 0) return nullptr;
-    if (argument[length] == '=') return argument + length + 1;
-    if (argument[length] != '\0') return nullptr;
-    if (index + 1 >= argc) {
-        missing = true;
-        return nullptr;
-    }
-    return argv[++index];
+bool refuse(char* error, size_t capacity, const std::string& message) {
+    std::snprintf(error, capacity, "%s", message.c_str());
+    return false;
 }
 
 }  // namespace
 
+const CommandLine boardCommandLine{
+    "kt57-board", boardOptions, "",
+    "Controls, on standard input with --headless or in the panel's field: input 00FF00, latency MS,\n"
+    "unplug, plug, mute, unmute, fail CALL, heal CALL, serial S, inject <bytes>, help, quit\n"
+    "(docs/virtual-board.md). The board registers in $XDG_RUNTIME_DIR/kt57d/boards, where kt57d\n"
+    "finds it.\n"};
+
 bool parseBoardOptions(int argc, const char* const* argv, BoardOptions& options, char* error, size_t capacity) {
     for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        bool missing = false;
-        if (std::strcmp(argument, "--headless") == 0) {
-            options.headless = true;
-        } else if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+        const std::string_view argument = argv[i];
+        if (isHelpOption(argument)) {
             options.help = true;
-        } else if (const char* serial = optionValue(argc, argv, i, "--serial", missing)) {
-            if (!isVirtualSerialNumber(serial)) {
-                std::snprintf(error, capacity, "--serial '%s': need 8 characters from '0' to 'Z', e.g. VB000002", serial);
-                return false;
-            }
-            std::memcpy(options.serialNumber, serial, sizeof options.serialNumber);
-        } else if (missing) {
-            std::snprintf(error, capacity, "--serial needs a value");
-            return false;
-        } else if (const char* latency = optionValue(argc, argv, i, "--latency", missing)) {
-            char* end = nullptr;
-            errno = 0;
-            const long value = std::strtol(latency, &end, 10);
-            if (errno != 0 || end == latency || *end != '\0' || value < 0 || value > longestLatency) {
-                std::snprintf(error, capacity, "--latency '%s': need whole milliseconds from 0 to %ld", latency,
-                              longestLatency);
-                return false;
-            }
-            options.latencyMilliseconds = static_cast<int>(value);
-        } else if (missing) {
-            std::snprintf(error, capacity, "--latency needs a value");
-            return false;
-        } else if (const char* path = optionValue(argc, argv, i, "--vcd", missing)) {
-            if (*path == '\0') {
-                std::snprintf(error, capacity, "--vcd needs a file name");
-                return false;
-            }
-            options.vcdPath = path;
-        } else if (missing) {
-            std::snprintf(error, capacity, "--vcd needs a file name");
-            return false;
-        } else {
-            std::snprintf(error, capacity, "unknown argument '%s' (try --help)", argument);
-            return false;
+            continue;
+        }
+        // "--name value" or "--name=value".
+        const size_t equals = argument.rfind("--", 0) == 0 ? argument.find('=') : std::string_view::npos;
+        const CommandOption* option = findOption(boardCommandLine, argument.substr(0, equals));
+        if (option == nullptr || (option->value == nullptr && equals != std::string_view::npos)) {
+            return refuse(error, capacity, "unknown argument '" + std::string(argument) + "' (try --help)");
+        }
+        const std::string_view name = option->name;
+        if (name == "--headless") {
+            options.headless = true;
+            continue;
+        }
+        const char* value = nullptr;
+        if (equals != std::string_view::npos) {
+            value = argv[i] + equals + 1;
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        }
+        if (name == "--vcd") {
+            if (value == nullptr || *value == '\0') return refuse(error, capacity, "--vcd needs a file name");
+            options.vcdPath = value;
+        } else if (value == nullptr) {
+            return refuse(error, capacity, std::string(name) + " needs a value");
+        } else if (name == "--serial") {
+            if (!isSerialNumber(value)) return refuse(error, capacity, badValue(*option, value));
+            std::snprintf(options.serialNumber, sizeof options.serialNumber, "%s", value);
+        } else if (name == "--latency") {
+            uint32_t latency = 0;
+            if (!parseLatency(value, std::strlen(value), latency)) return refuse(error, capacity, badValue(*option, value));
+            options.latencyMilliseconds = static_cast<int>(latency);
         }
     }
     return true;

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 
+#include "common/command_options.h"
 #include "device/board_protocol.h"
 
 namespace kt57 {
@@ -16,8 +17,11 @@ struct BoardOptions {
     bool help = false;
 };
 
-// False with one line in error for an unknown option, a missing value, a serial number that is
-// not 8 characters from '0' to 'Z', or a latency outside 0..10000 ms.
+// What --help prints.
+extern const CommandLine boardCommandLine;
+
+// False with one line in error for an unknown option, a missing value, or a serial number or a
+// latency that the control lines would refuse too, with their words.
 bool parseBoardOptions(int argc, const char* const* argv, BoardOptions& options, char* error, size_t capacity);
 
 }  // namespace kt57

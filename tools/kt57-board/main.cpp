@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "common/display_check.h"
 #include "common/version_option.h"
 #include "platform/linux/board_locations.h"
 #include "platform/linux/monotonic_clock.h"
@@ -27,16 +27,6 @@ constexpr int exitCannotServe = 3;
 constexpr int exitNoDisplay = 5;
 constexpr int exitRecording = 6;  // the --vcd file could not be created or written whole
 
-const char usage[] =
-    "usage: kt57-board [--serial S] [--latency MS] [--headless] [--vcd FILE]\n"
-    "  --serial S     serial number, 8 characters from '0' to 'Z' (default VB000001)\n"
-    "  --latency MS   delay before each reply, 0 to 10000 ms (default 1)\n"
-    "  --vcd FILE     record the outputs and inputs as a waveform (docs/waveforms.md)\n"
-    "  --headless     no window: frames on standard output, controls on standard input\n"
-    "                 (input 00FF00, latency MS, unplug, plug, mute, unmute, fail CALL, heal CALL,\n"
-    "                 serial S, inject <bytes>, help, quit; see docs/virtual-board.md)\n"
-    "The board registers in $XDG_RUNTIME_DIR/kt57d/boards, where kt57d finds it.\n";
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,13 +38,11 @@ int main(int argc, char** argv) {
         return exitBadArguments;
     }
     if (options.help) {
-        std::fputs(usage, stdout);
+        std::fputs(kt57::usageText(kt57::boardCommandLine).c_str(), stdout);
         return 0;
     }
 #ifdef KT57_BOARD_PANEL
-    const bool hasDisplay = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr ||
-                            std::getenv("QT_QPA_PLATFORM") != nullptr;
-    if (!options.headless && !hasDisplay) {
+    if (!options.headless && !kt57::hasDisplay(argc, argv)) {
         std::fprintf(stderr, "kt57-board: no display for the panel; use --headless\n");
         return exitNoDisplay;
     }

@@ -44,8 +44,8 @@ PtyBoard::~PtyBoard() {
 bool PtyBoard::connectCable(char* error, size_t errorCapacity) {
     if (isPlugged()) return true;
     const char* serial = model.serialNumber;
-    if (!isVirtualSerialNumber(serial)) {
-        std::snprintf(error, errorCapacity, "serial number '%s' is not 8 characters from '0' to 'Z'", serial);
+    if (!isSerialNumber(serial)) {
+        std::snprintf(error, errorCapacity, "serial number '%s' is not %s", serial, serialNumberRule);
         return false;
     }
     BoardRegistration existing;

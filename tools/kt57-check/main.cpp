@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/command_options.h"
 #include "common/version_option.h"
 #include "sequencer/loader.h"
 #include "tools/common/bounded_file.h"
@@ -16,12 +17,14 @@ constexpr int exitClean = 0;
 constexpr int exitFindings = 1;
 constexpr int exitUnreadable = 2;
 
-const char usage[] =
-    "usage: kt57-check [--dump] [FILE]\n"
-    "  Loads FILE (default KT57Data.txt) as the sequencer does and reports each surprise as\n"
-    "  'FILE:LINE:COLUMN: warning: ...' (or error:). Exit status: 0 no findings, 1 findings,\n"
-    "  2 unreadable file or bad usage.\n"
-    "  --dump  print the loaded program store instead of the findings\n";
+constexpr kt57::CommandOption checkOptions[] = {
+    {"--dump", nullptr, "print the loaded program store instead of the findings", nullptr, nullptr},
+};
+constexpr kt57::CommandLine commandLine{
+    "kt57-check", checkOptions, "[FILE]",
+    "Loads FILE (default KT57Data.txt) as the sequencer does and reports each surprise as\n"
+    "'FILE:LINE:COLUMN: warning: ...' (or error:). Exit status: 0 no findings, 1 findings,\n"
+    "2 unreadable file or bad usage.\n"};
 
 }  // namespace
 
@@ -31,21 +34,21 @@ int main(int argc, char** argv) {
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--help" || argument == "-h") {
-            std::fputs(usage, stdout);
+        if (kt57::isHelpOption(argument)) {
+            std::fputs(kt57::usageText(commandLine).c_str(), stdout);
             return exitClean;
         }
-        if (argument == "--dump") {
-            dump = true;
+        if (kt57::findOption(commandLine, argument) != nullptr) {
+            dump = true;  // the one option
         } else if (argument.size() > 1 && argument[0] == '-' && argument != "--") {
-            std::fprintf(stderr, "kt57-check: unknown option '%s'\n%s", argv[i], usage);
+            std::fprintf(stderr, "kt57-check: unknown option '%s'\n%s", argv[i], kt57::usageLine(commandLine).c_str());
             return exitUnreadable;
         } else if (argument == "--" && i + 1 < argc && path == nullptr) {
             path = argv[++i];
         } else if (path == nullptr && argument != "--") {
             path = argv[i];
         } else {
-            std::fprintf(stderr, "kt57-check: one file at most\n%s", usage);
+            std::fprintf(stderr, "kt57-check: one file at most\n%s", kt57::usageLine(commandLine).c_str());
             return exitUnreadable;
         }
     }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/command_options.h"
 #include "common/control_protocol.h"
 #include "common/control_socket.h"
 #include "common/version_option.h"
@@ -28,15 +29,15 @@ constexpr int replyTimeoutMilliseconds = 10000;
 // The state line is the longest answer: about 250 bytes with the widest counters.
 constexpr size_t maxReplyLength = 1024;
 
-void printUsage(std::FILE* out) {
-    std::fputs(
-        "usage: kt57-ctl post A|P      posted mode command (WM_CHAR 65/80, lParam 0x4B)\n"
-        "       kt57-ctl key K         typed character: one printable character, enter or esc\n"
-        "       kt57-ctl menu N        menu command N (40001 ends the program)\n"
-        "       kt57-ctl close         close the window from its title bar\n"
-        "       kt57-ctl state         print one line of the run state (changes nothing)\n",
-        out);
-}
+// The requests are kt57d's (common/control_protocol.h); this only lists them.
+constexpr kt57::CommandLine commandLine{
+    "kt57-ctl", {}, "REQUEST",
+    "Sends one request to the running kt57d of this user:\n"
+    "  post A|P   the posted mode command A or P, as another program posts it\n"
+    "  key K      a typed character: one printable character, enter or esc\n"
+    "  menu N     the menu command N (40001 ends the program)\n"
+    "  close      close the window from its title bar\n"
+    "  state      print one line of the run state (changes nothing)\n"};
 
 bool writeAll(int descriptor, const std::string& text) {
     size_t done = 0;
@@ -70,8 +71,8 @@ bool readReplyLine(int descriptor, std::string& line) {
 
 int main(int argc, char** argv) {
     if (kt57::printedVersion(argc, argv, "kt57-ctl")) return exitDelivered;
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        printUsage(stdout);
+    if (argc == 2 && kt57::isHelpOption(argv[1])) {
+        std::fputs(kt57::usageText(commandLine).c_str(), stdout);
         return exitDelivered;
     }
     std::string request;
@@ -81,7 +82,7 @@ int main(int argc, char** argv) {
     }
     kt57::ControlRequest parsed;
     if (argc < 2) {
-        printUsage(stderr);
+        std::fputs(kt57::usageText(commandLine).c_str(), stderr);
         return exitUsage;
     }
     if (const char* reason = kt57::parseControlRequest(request, parsed)) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/command_options.h"
+#include "common/program_folder.h"
 #include "common/version_option.h"
 #include "device/board_protocol.h"
 #include "platform/headless/headless_run.h"
@@ -20,7 +22,19 @@ namespace {
 
 constexpr int exitUsage = 2;
 constexpr int exitWaveform = 3;  // the --vcd file could not be created or written whole
-constexpr const char* usage = "usage: kt57-run [--events FILE] [--until MS] [--board-serial S] [DIR]\n";
+
+constexpr kt57::CommandOption runOptions[] = {
+    {"--events", "FILE", "scripted events, one a line (docs/kt57-run.md)", nullptr, nullptr},
+    {"--until", "MS", "the last virtual millisecond to run, inclusive", nullptr, "60000"},
+    {"--board-serial", "S", "the virtual board's serial number", kt57::serialNumberRule,
+     kt57::defaultVirtualSerialNumber},
+    {"--vcd", "FILE", "also write the rehearsal as a waveform (docs/waveforms.md); the trace is the same", nullptr,
+     nullptr},
+};
+constexpr kt57::CommandLine commandLine{
+    "kt57-run", runOptions, "[DIR | DIR/KT57Data.txt]",
+    "Rehearses the program in DIR (default: the working directory) against the virtual board, in\n"
+    "virtual time, and prints a trace.\n"};
 
 struct Options {
     std::string eventsFile;
@@ -31,7 +45,7 @@ struct Options {
 };
 
 int fail(const std::string& message) {
-    std::fprintf(stderr, "kt57-run: %s\n%s", message.c_str(), usage);
+    std::fprintf(stderr, "kt57-run: %s\n%s", message.c_str(), kt57::usageLine(commandLine).c_str());
     return exitUsage;
 }
 
@@ -45,47 +59,40 @@ bool parseUntil(const char* text, int64_t& value) {
     return true;
 }
 
-bool validSerial(const std::string& serial) {
-    if (serial.empty() || serial.size() > 8) return false;
-    for (char c : serial) {
-        if (c <= 0x20 || c >= 0x7F) return false;
-    }
-    return true;
-}
-
 // Returns -1 when the options are good, else the exit status.
 int parseOptions(int argc, char** argv, Options& options) {
     bool haveDirectory = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool takesValue = arg == "--events" || arg == "--until" || arg == "--board-serial" || arg == "--vcd";
-        if (takesValue && i + 1 >= argc) return fail("option " + arg + " needs a value");
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
+        if (kt57::isHelpOption(arg)) {
+            std::fputs(kt57::usageText(commandLine).c_str(), stdout);
             return 0;
-        } else if (arg == "--events") {
-            options.eventsFile = argv[++i];
-        } else if (arg == "--vcd") {
-            options.vcdFile = argv[++i];
-            if (options.vcdFile.empty()) return fail("option --vcd needs a file name");
-        } else if (arg == "--until") {
-            if (!parseUntil(argv[++i], options.until)) return fail(std::string("bad --until '") + argv[i] + "': milliseconds");
-        } else if (arg == "--board-serial") {
-            options.boardSerial = argv[++i];
-            if (!validSerial(options.boardSerial)) {
-                return fail("bad --board-serial '" + options.boardSerial + "': 1 to 8 printable characters");
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return fail("unknown option '" + arg + "'");
-        } else if (haveDirectory) {
-            return fail("more than one DIR: '" + arg + "'");
-        } else {
+        }
+        const kt57::CommandOption* option = kt57::findOption(commandLine, arg);
+        if (option == nullptr) {
+            if (arg.size() > 1 && arg[0] == '-') return fail("unknown option '" + arg + "'");
+            if (haveDirectory) return fail("more than one DIR: '" + arg + "'");
             options.directory = arg;
             haveDirectory = true;
+            continue;
+        }
+        if (i + 1 >= argc) return fail("option " + arg + " needs a value");
+        const std::string value = argv[++i];
+        if (arg == "--events") {
+            options.eventsFile = value;
+        } else if (arg == "--vcd") {
+            options.vcdFile = value;
+            if (options.vcdFile.empty()) return fail("option --vcd needs a file name");
+        } else if (arg == "--until") {
+            if (!parseUntil(value.c_str(), options.until)) return fail("bad --until '" + value + "': milliseconds");
+        } else if (arg == "--board-serial") {
+            if (!kt57::isSerialNumber(value.data(), value.size())) return fail(kt57::badValue(*option, value));
+            options.boardSerial = value;
         }
     }
-    std::error_code error;
-    if (!std::filesystem::is_directory(options.directory, error)) return fail(options.directory + ": no such directory");
+    const kt57::ProgramFolder folder = kt57::programFolderOf(options.directory);
+    if (!folder.error.empty()) return fail(folder.error);
+    options.directory = folder.directory;
     return -1;
 }
 

@@ -39,7 +39,7 @@ struct LegacyKey {
 };
 
 constexpr LegacyKey legacyKeys[] = {
-    {"serial", LegacyValue::Word, "serial", nullptr, "1 to 8 printable characters"},
+    {"serial", LegacyValue::Word, "serial", nullptr, serialNumberRule},
     {"inputs", LegacyValue::PaddedInputs, "input", nullptr, "1 to 6 hexadecimal digits"},
     {"latency", LegacyValue::FileLatency, "latency", nullptr, "milliseconds from 0 to 10000"},
     {"muted", LegacyValue::Switch, "mute", "unmute", "0 or 1"},

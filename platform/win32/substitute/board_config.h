@@ -20,7 +20,7 @@ inline constexpr char boardConfigFileName[] = "KT57Board.txt";
 struct BoardConfig {
     BoardConfig() { setDefaultVirtualSerialNumber(serialNumber); }
 
-    char serialNumber[serialNumberCapacity] = {};  // 1 to 8 printable characters, no blanks
+    char serialNumber[serialNumberCapacity] = {};  // as isSerialNumber takes it
     uint32_t inputs = 0;                // 24 bits
     int latencyMilliseconds = 1;
     bool muted = false;                 // the board answers nothing ('W' still sets the outputs)

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "board/board_control.h"
 #include "platform/linux/board_listing.h"
 #include "platform/linux/board_registry.h"
 #include "tests/support/served_board.h"
@@ -55,13 +56,14 @@ TEST(BoardCommandLine, AcceptsTheThreeOptionsAndRejectsEverythingElse) {
         {{}, true, "VB000001", 1, false},
         {{"--serial", "AB12:@Z0", "--latency", "0", "--headless"}, true, "AB12:@Z0", 0, true},
         {{"--serial=VB000009", "--latency=250"}, true, "VB000009", 250, false},
+        {{"--serial", "VB00001", "--latency", "1000000000"}, true, "VB00001", 1000000000, false},
         {{"--serial", "vb000001"}, false, "", 0, false},
-        {{"--serial", "VB00001"}, false, "", 0, false},
         {{"--serial", "VB0000011"}, false, "", 0, false},
         {{"--serial"}, false, "", 0, false},
         {{"--latency", "-1"}, false, "", 0, false},
-        {{"--latency", "10001"}, false, "", 0, false},
+        {{"--latency", "1000000001"}, false, "", 0, false},
         {{"--latency", "5ms"}, false, "", 0, false},
+        {{"--headless=1"}, false, "", 0, false},
         {{"--serialVB000001"}, false, "", 0, false},
         {{"extra"}, false, "", 0, false},
     };
@@ -193,6 +195,44 @@ TEST(BoardRegistry, AProcessThatReusesTheOwnersPidIsNotTheOwner) {
     EXPECT_FALSE(writeRegistration(directory.c_str(), "VB000001", board, proc));
     removeRegistration(directory.c_str(), "VB000001", pid, 1000);
     EXPECT_TRUE(readRegistration(directory.c_str(), "VB000001", read, proc));
+}
+
+
+// A value --serial or --latency refuses, the control line refuses too, for the same reason in the
+// same words; and a serial number they take is one the registry takes as a file name.
+TEST(BoardCommandLine, TakesAndRefusesWhatTheControlLineDoes) {
+    const struct {
+        const char* option;
+        const char* control;
+        const char* value;
+    } cases[] = {
+        {"--serial", "serial", "VB000001"}, {"--serial", "serial", "Z"},         {"--serial", "serial", "AB12:@Z0"},
+        {"--serial", "serial", "vb000001"}, {"--serial", "serial", "VB0000011"}, {"--serial", "serial", "../AB"},
+        {"--serial", "serial", "AB.1.tmp"}, {"--serial", "serial", "AB[1]"},     {"--serial", "serial", "AB\x7F"},
+        {"--latency", "latency", "0"},      {"--latency", "latency", "99999"},   {"--latency", "latency", "1000000000"},
+        {"--latency", "latency", "1000000001"}, {"--latency", "latency", "+5"}, {"--latency", "latency", "5ms"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.option) + " " + c.value);
+        const char* argv[] = {"kt57-board", c.option, c.value};
+        BoardOptions options;
+        char error[256] = "";
+        const bool taken = parseBoardOptions(3, argv, options, error, sizeof error);
+        const std::string line = std::string(c.control) + " " + c.value;  // the refusal points into it
+        const BoardControl control = parseBoardControl(line.c_str(), BoardControlFace::Console);
+        EXPECT_EQ(taken, control.kind != BoardControlKind::Invalid);
+        if (std::string(c.option) == "--serial") {
+            EXPECT_EQ(isSerialNumber(c.value), taken);
+        }
+        if (taken) continue;
+        char reason[256];
+        describeBoardControlError(control, reason, sizeof reason);
+        const std::string optionSays = error;
+        const std::string controlSays = reason;
+        EXPECT_EQ(optionSays, "bad " + std::string(c.option) + " '" + c.value + "'" +
+                                  controlSays.substr(controlSays.find("': ") + 1));
+        EXPECT_EQ(controlSays.rfind("bad " + std::string(c.control) + " '", 0), 0u) << controlSays;
+    }
 }
 
 TEST(BoardRegistry, StaleAndMalformedEntriesCountAsAbsent) {

@@ -99,6 +99,29 @@ TEST_F(Kt57Run, UntilIsInclusiveAndStampsTheFinalState) {
     EXPECT_EQ(result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1, 5), "1500 ");
 }
 
+// A KT57Data.txt stands for its folder, as for kt57d: the same rehearsal, the mode file written
+// beside it, also when the path has no folder part.
+TEST_F(Kt57Run, TakesTheProgramFileForItsFolder) {
+    std::filesystem::create_directory(directory / "demo");
+    std::filesystem::copy_file(example("KT57Data.txt"), directory / "demo" / "KT57Data.txt");
+    const std::string events = "--events '" + example("events.txt").string() + "' ";
+    ToolResult runs[2];
+    const char* paths[] = {"demo", "demo/KT57Data.txt"};
+    for (int i = 0; i < 2; ++i) {
+        writeFile("demo/KT57Mode.txt", "MD\nVB000001 (old)\n");
+        runs[i] = tool(events + paths[i]);
+        EXPECT_EQ(runs[i].status, 0) << runs[i].err;
+        EXPECT_EQ(readFile("demo/KT57Mode.txt"), "MD\nVB000001\n") << paths[i];
+    }
+    EXPECT_EQ(runs[1].out, runs[0].out);
+    EXPECT_EQ(runs[1].out, slurp(example("expected-trace.txt")));
+
+    writeProgram("W0000042\n");
+    const ToolResult bare = tool("--until 100000 KT57Data.txt");
+    EXPECT_EQ(bare.status, 0) << bare.err;
+    EXPECT_EQ(bare.out, tool("--until 100000").out);
+}
+
 TEST_F(Kt57Run, WithoutAProgramEndsRightAfterStartUp) {
     const ToolResult result = tool("");
     EXPECT_EQ(result.status, 0);
@@ -140,8 +163,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCall{"MissingValue", "--until", nullptr, "kt57-run: option --until needs a value"},
         BadCall{"BadUntil", "--until 1e3", nullptr, "kt57-run: bad --until '1e3': milliseconds"},
         BadCall{"LongSerial", "--board-serial VB0000012", nullptr,
-                "kt57-run: bad --board-serial 'VB0000012': 1 to 8 printable characters"},
-        BadCall{"MissingDirectory", "nowhere", nullptr, "kt57-run: nowhere: no such directory"},
+                "kt57-run: bad --board-serial 'VB0000012': 1 to 8 characters from '0' to 'Z'"},
+        BadCall{"SerialOutOfRange", "--board-serial vb01", nullptr,
+                "kt57-run: bad --board-serial 'vb01': 1 to 8 characters from '0' to 'Z'"},
+        BadCall{"MissingDirectory", "nowhere", nullptr, "kt57-run: nowhere: no such folder or file"},
+        BadCall{"AnotherFile", "events.txt", "10 state\n", "kt57-run: events.txt: not a folder or a KT57Data.txt"},
+        BadCall{"LatencyOverTheLimit", "--events events.txt", "10 latency 1000000001\n",
+                "events.txt:1: bad latency '1000000001': whole milliseconds from 0 to 1000000000"},
         BadCall{"TwoDirectories", ". .", nullptr, "kt57-run: more than one DIR: '.'"},
         BadCall{"UnreadableEvents", "--events missing.txt", nullptr,
                 "kt57-run: missing.txt: cannot read the events file"},
