@@ -285,7 +285,9 @@ private:
         } else if (label == 0) {
             add(i, position, Severity::Error, jump + " names label 0, which is no label" + ends);
         } else if (findLabel(store_, argument) == store_.lineCount) {
-            add(i, position, Severity::Error, jump + ": no line has label " + std::to_string(label) + ends);
+            add(i, position, Severity::Error,
+                jump + ": no line has label " + std::to_string(label) + ends +
+                    "; to end it on purpose, jump to a label alone on the last line");
         } else if (findLabel(store_, argument) == i) {
             add(i, position, Severity::Error, jump + " jumps to its own line" + ends);
         }
@@ -511,7 +513,7 @@ private:
                    "(such as the R that reads the inputs) or an SLP inside the loop";
         const int32_t head = lines.front();
         add(lines.back(), textPosition(pieceOf(lines.back()), 0), Severity::Error, std::move(message));
-        if (head > 0 && store_.lines[head].label != 0 && store_.lines[head - 1].opcode == DeviceCommandLine) {
+        if (head > 0 && store_.lines[head].label != 0 && readsInputs(store_.lines[head - 1])) {
             findings_.back().notes.push_back(noteAt(head - 1, shown(textOf(store_.lines[head - 1])) +
                                                                   " runs once, before the loop: to repeat it on every "
                                                                   "turn, move the label " +

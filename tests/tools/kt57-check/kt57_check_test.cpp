@@ -88,7 +88,7 @@ TEST_F(CheckTool, ReportsEachKindOfSurprise) {
               "KT57Data.txt:4:1: warning: 'JPM 010' is sent to the board as a device command: JPM is no mnemonic (JMP?)\n"
               "KT57Data.txt:5:5: error: 'JMP 000' names label 0, which is no label: the jump ends the program\n"
               "KT57Data.txt:6:4: error: 'JMP' has no label: the jump ends the program\n"
-              "KT57Data.txt:7:5: error: 'JMP 777': no line has label 777: the jump ends the program\n"
+              "KT57Data.txt:7:5: error: 'JMP 777': no line has label 777: the jump ends the program; to end it on purpose, jump to a label alone on the last line\n"
               "KT57Data.txt:8:9: error: 'JMP 020' jumps to its own line: the jump ends the program\n"
               "KT57Data.txt:9:1: warning: label 10 is also on line 1, where every jump to it goes\n"
               "KT57Data.txt:10:5: error: 'AND 00ff00': operand '00ff00' is not six upper-case hexadecimal digits: the instruction does nothing\n"
@@ -179,6 +179,7 @@ TEST(CheckProgram, EdgesOfTheLimits) {
         {"Jz 010\n", 1, "upper case (JZ)"},
         {"SETX\n", 1, "SET needs a blank"},
         {"NOP\n010 NOP\n", 2, nullptr},
+        {"R0000000\nAND 000001\nJOK 999\nW0000001\n999\n", 0, nullptr},  // the way to end on purpose
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
