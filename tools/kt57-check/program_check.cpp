@@ -439,7 +439,11 @@ private:
             const ProgramLine& line = store_.lines[i];
             return line.opcode != DeviceCommandLine && !(line.opcode == Slp && readSleepTime(line.text).ticks > 0);
         };
+        // reach[i]: the lines that a burst can run after line i, itself included when it loops back.
         std::vector<Lines> reach(static_cast<size_t>(count));
+        const auto reaches = [&](int32_t from, int32_t to) {
+            return reach[static_cast<size_t>(from)].test(static_cast<size_t>(to));
+        };
         for (int32_t i = 0; i < count; ++i) {
             if (!inBurst(i)) continue;
             for (const int32_t next : successors(i)) {
@@ -448,16 +452,16 @@ private:
         }
         for (int32_t k = 0; k < count; ++k) {
             for (int32_t i = 0; i < count; ++i) {
-                if (reach[static_cast<size_t>(i)].test(static_cast<size_t>(k))) reach[static_cast<size_t>(i)] |= reach[static_cast<size_t>(k)];
+                if (reaches(i, k)) reach[static_cast<size_t>(i)] |= reach[static_cast<size_t>(k)];
             }
         }
         Lines told;
         for (int32_t i = 0; i < count; ++i) {
-            if (told.test(static_cast<size_t>(i)) || !reach[static_cast<size_t>(i)].test(static_cast<size_t>(i))) continue;
+            if (told.test(static_cast<size_t>(i)) || !reaches(i, i)) continue;
             Lines loop;
             std::vector<int32_t> lines;
             for (int32_t j = 0; j < count; ++j) {
-                if (reach[static_cast<size_t>(i)].test(static_cast<size_t>(j)) && reach[static_cast<size_t>(j)].test(static_cast<size_t>(i))) {
+                if (reaches(i, j) && reaches(j, i)) {
                     loop.set(static_cast<size_t>(j));
                     lines.push_back(j);
                 }
