@@ -72,10 +72,7 @@ int main(int argc, char** argv) {
 
     const std::vector<kt57::Finding> findings = kt57::checkProgram(bytes.data(), bytes.size());
     // The form compilers use, so that editors jump to each finding as they do to a compiler's.
-    for (const kt57::Finding& finding : findings) {
-        std::printf("%s:%d:%d: %s: %s\n", path, finding.fileLine, finding.column,
-                    finding.severity == kt57::Severity::Error ? "error" : "warning", finding.message.c_str());
-    }
+    for (const kt57::Finding& finding : findings) std::fputs(kt57::formatFinding(path, finding).c_str(), stdout);
     // Standard output is buffered in a pipe: flushed now, the summary stays last when an editor
     // reads both streams as one.
     std::fflush(stdout);

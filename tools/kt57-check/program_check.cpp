@@ -1,6 +1,7 @@
 #include "tools/kt57-check/program_check.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -62,6 +63,44 @@ std::string shown(std::string_view bytes) {
 
 std::string textOf(const ProgramLine& line) { return std::string(line.text, textColumns); }
 
+// Only an '@' in column 2 of a device command stands for the output register.
+bool sendsOutputRegister(const ProgramLine& line) { return line.opcode == DeviceCommandLine && line.text[2] == '@'; }
+
+// The board answers an R command with the inputs, and every reply lands in the output register.
+bool readsInputs(const ProgramLine& line) { return line.opcode == DeviceCommandLine && line.text[0] == 'R'; }
+
+// A W command with its six digits written out: its reply puts exactly those outputs in the register.
+bool writesOutputs(const ProgramLine& line) {
+    return line.opcode == DeviceCommandLine && line.text[0] == 'W' && !sendsOutputRegister(line);
+}
+
+// AND and OR compare the inputs, FCH the flags; an operand they ignore leaves the flag alone.
+bool setsConditionFlag(const ProgramLine& line) {
+    switch (line.opcode) {
+    case And: case Or: case OrShort: return line.operand >= 0;
+    case Fch: return line.operand > 0;
+    default: return false;
+    }
+}
+
+// "line 5", "lines 5 to 7", "lines 2 to 3 and 7 to 9": program lines counted from 1.
+std::string describeLines(const std::vector<int32_t>& indices) {
+    std::vector<std::string> runs;
+    for (size_t start = 0; start < indices.size();) {
+        size_t end = start;
+        while (end + 1 < indices.size() && indices[end + 1] == indices[end] + 1) ++end;
+        runs.push_back(end == start ? std::to_string(indices[start] + 1)
+                                    : std::to_string(indices[start] + 1) + " to " + std::to_string(indices[end] + 1));
+        start = end + 1;
+    }
+    std::string text = indices.size() == 1 ? "line " : "lines ";
+    for (size_t k = 0; k < runs.size(); ++k) {
+        if (k > 0) text += k + 1 == runs.size() ? " and " : ", ";
+        text += runs[k];
+    }
+    return text;
+}
+
 // The mnemonics as written, longest first so that "OR@" is tried before "OR".
 std::vector<std::string> mnemonicStems() {
     std::vector<std::string> stems;
@@ -98,6 +137,8 @@ public:
             checkLine(i);
         }
         checkDuplicateLabels();
+        checkOutputsAfterRead();
+        checkEndlessLoops();
         if (totalPieces > static_cast<size_t>(maxProgramLines)) {
             add(maxProgramLines, 0, Severity::Error,
                 std::to_string(totalPieces - maxProgramLines) +
@@ -113,12 +154,27 @@ private:
     void add(int32_t index, int position, Severity severity, std::string message) {
         const Piece& piece = pieces_[static_cast<size_t>(index)];
         findings_.push_back({static_cast<int>(index) + 1, std::move(message), piece.fileLine,
-                             piece.fileColumn + position, severity});
+                             piece.fileColumn + position, severity, {}});
     }
     void warn(int32_t index, int position, std::string message) {
         add(index, position, Severity::Warning, std::move(message));
     }
     const Piece& pieceOf(int32_t index) const { return pieces_[static_cast<size_t>(index)]; }
+    Note noteAt(int32_t index, std::string message) const {
+        const Piece& piece = pieceOf(index);
+        return {piece.fileLine, piece.fileColumn + textPosition(piece, 0), std::move(message)};
+    }
+
+    // The lines that may run after line i: the next one, a jump's target, or both; lineCount ends.
+    std::vector<int32_t> successors(int32_t i) const {
+        const ProgramLine& line = store_.lines[i];
+        const int32_t target = line.target >= 0 ? line.target : store_.lineCount;
+        switch (line.opcode) {
+        case Jmp: return {target};
+        case Jng: case Jok: case Jnz: case Jz: case JzShort: return {i + 1, target};
+        default: return {i + 1};
+        }
+    }
 
     void checkLine(int32_t i) {
         const ProgramLine& line = store_.lines[i];
@@ -189,8 +245,7 @@ private:
     }
 
     void checkDeviceCommand(int32_t i, const std::string& text) {
-        const bool sendsOutputs = text[2] == '@';
-        if (!sendsOutputs) {
+        if (!sendsOutputRegister(store_.lines[i])) {
             int length = 8;
             while (length > 0 && text[static_cast<size_t>(length - 1)] == ' ') --length;
             if (length < 8) {
@@ -230,7 +285,9 @@ private:
         } else if (label == 0) {
             add(i, position, Severity::Error, jump + " names label 0, which is no label" + ends);
         } else if (findLabel(store_, argument) == store_.lineCount) {
-            add(i, position, Severity::Error, jump + ": no line has label " + std::to_string(label) + ends);
+            add(i, position, Severity::Error,
+                jump + ": no line has label " + std::to_string(label) + ends +
+                    "; to end it on purpose, jump to a label alone on the last line");
         } else if (findLabel(store_, argument) == i) {
             add(i, position, Severity::Error, jump + " jumps to its own line" + ends);
         }
@@ -261,8 +318,21 @@ private:
         const std::string rest(&line.text[sleep.numberEnd], static_cast<size_t>(textColumns - sleep.numberEnd));
         if (rest.find_first_not_of(' ') != std::string::npos) {
             const std::string read(&line.text[4], static_cast<size_t>(sleep.numberEnd - 4));
-            warn(i, textPosition(pieceOf(i), sleep.numberEnd),
-                 "SLP reads the time " + shown(time) + " only as far as " + shown(read));
+            std::string message = "SLP reads the time " + shown(time) + " only as far as " + shown(read);
+            std::string remedy;
+            if (line.text[sleep.numberEnd] == ',') {
+                std::string pointed = time;
+                pointed[static_cast<size_t>(sleep.numberEnd - 4)] = '.';
+                remedy = "; write " + shown(pointed) + " with a decimal point";
+            }
+            const int cut = textPosition(pieceOf(i), sleep.numberEnd);
+            if (sleep.ticks == 0) {
+                add(i, cut, Severity::Error, message + ": the line does not sleep" + remedy);
+            } else {
+                const std::string seconds = std::to_string(sleep.ticks / 10) +
+                                            (sleep.ticks % 10 != 0 ? "." + std::to_string(sleep.ticks % 10) : "");
+                warn(i, cut, message + ": the line sleeps " + seconds + " s" + remedy);
+            }
         } else if (sleep.seconds != sleep.seconds) {
             add(i, position, Severity::Error, "SLP time " + shown(time) + " is not a number: the line does not sleep");
         } else if (sleep.ticks == 2147483647) {
@@ -297,6 +367,198 @@ private:
                 }
             }
         }
+    }
+
+    // After an R command the output register holds the inputs, so an '@' or OR@/AN@ that follows
+    // works on the inputs. A may-analysis over the jumps: which reads can still be in the register
+    // when a line runs. Each read is told once, at the first line that uses it on a path.
+    void checkOutputsAfterRead() {
+        using Reads = std::bitset<maxProgramLines>;
+        const int32_t count = store_.lineCount;
+        std::vector<Reads> before(static_cast<size_t>(count));
+        const auto usesRegister = [](const ProgramLine& line) {
+            if (readsInputs(line)) return false;  // an R ignores what it sends after its letter
+            if (line.opcode == AndOutput) return line.operand > 0;
+            if (line.opcode == OrOutput) return line.operand > 0 && line.operand != 0xFFFFFF;
+            return sendsOutputRegister(line);
+        };
+        // AN@ 000000 and OR@ FFFFFF leave a known value, as a written-out W does.
+        const auto setsRegister = [](const ProgramLine& line) {
+            return writesOutputs(line) || (line.opcode == AndOutput && line.operand == 0) ||
+                   (line.opcode == OrOutput && line.operand == 0xFFFFFF);
+        };
+        for (bool changed = true; changed;) {
+            changed = false;
+            for (int32_t i = 0; i < count; ++i) {
+                const ProgramLine& line = store_.lines[i];
+                Reads after = before[static_cast<size_t>(i)];
+                if (readsInputs(line)) {
+                    after.reset();
+                    after.set(static_cast<size_t>(i));
+                } else if (setsRegister(line) || usesRegister(line)) {
+                    after.reset();
+                }
+                for (const int32_t next : successors(i)) {
+                    if (next >= count) continue;
+                    Reads& into = before[static_cast<size_t>(next)];
+                    if ((into | after) != into) {
+                        into |= after;
+                        changed = true;
+                    }
+                }
+            }
+        }
+        for (int32_t i = 0; i < count; ++i) {
+            const ProgramLine& line = store_.lines[i];
+            const Reads& reads = before[static_cast<size_t>(i)];
+            if (!usesRegister(line) || reads.none()) continue;
+            std::vector<int32_t> readLines;
+            for (int32_t r = 0; r < count; ++r) {
+                if (reads.test(static_cast<size_t>(r))) readLines.push_back(r);
+            }
+            const std::string what = sendsOutputRegister(line) ? " sends the output register" : " changes the output register";
+            const std::string remedy = sendsOutputRegister(line) ? "before sending it with '@'" : "before changing it";
+            warn(i, textPosition(pieceOf(i), 0),
+                 shown(textOf(line)) + what + ", but it holds the inputs read on " + describeLines(readLines) +
+                     ", not the outputs: after a read, write the outputs in full with a W command (such as "
+                     "'W0000000') " + remedy);
+            for (const int32_t r : readLines) {
+                findings_.back().notes.push_back(
+                    noteAt(r, shown(textOf(store_.lines[r])) + " reads the inputs; its reply replaces the output register"));
+            }
+        }
+    }
+
+    // A burst runs instructions until a device command or a sleep; the 201st in one tick is the
+    // loop error. A loop inside a burst whose way out is decided by values that stay the same on
+    // every turn (no reply arrives to change the inputs) therefore ends only in that error.
+    void checkEndlessLoops() {
+        using Lines = std::bitset<maxProgramLines>;
+        const int32_t count = store_.lineCount;
+        const auto inBurst = [&](int32_t i) {
+            const ProgramLine& line = store_.lines[i];
+            return line.opcode != DeviceCommandLine && !(line.opcode == Slp && readSleepTime(line.text).ticks > 0);
+        };
+        // reach[i]: the lines that a burst can run after line i, itself included when it loops back.
+        std::vector<Lines> reach(static_cast<size_t>(count));
+        const auto reaches = [&](int32_t from, int32_t to) {
+            return reach[static_cast<size_t>(from)].test(static_cast<size_t>(to));
+        };
+        for (int32_t i = 0; i < count; ++i) {
+            if (!inBurst(i)) continue;
+            for (const int32_t next : successors(i)) {
+                if (next < count && inBurst(next)) reach[static_cast<size_t>(i)].set(static_cast<size_t>(next));
+            }
+        }
+        for (int32_t k = 0; k < count; ++k) {
+            for (int32_t i = 0; i < count; ++i) {
+                if (reaches(i, k)) reach[static_cast<size_t>(i)] |= reach[static_cast<size_t>(k)];
+            }
+        }
+        Lines told;
+        for (int32_t i = 0; i < count; ++i) {
+            if (told.test(static_cast<size_t>(i)) || !reaches(i, i)) continue;
+            Lines loop;
+            std::vector<int32_t> lines;
+            for (int32_t j = 0; j < count; ++j) {
+                if (reaches(i, j) && reaches(j, i)) {
+                    loop.set(static_cast<size_t>(j));
+                    lines.push_back(j);
+                }
+            }
+            told |= loop;
+            reportEndlessLoop(loop, lines);
+        }
+    }
+
+    void reportEndlessLoop(const std::bitset<maxProgramLines>& loop, const std::vector<int32_t>& lines) {
+        const int32_t count = store_.lineCount;
+        const auto inLoop = [&](int32_t j) { return j < count && loop.test(static_cast<size_t>(j)); };
+        bool changesCounter = false;
+        bool testsCounter = false;
+        bool changesFlags = false;
+        bool testsFlags = false;
+        bool differentComparisons = false;
+        const ProgramLine* comparison = nullptr;  // the instruction that sets the condition flag
+        const auto comparisonKind = [](int32_t opcode) { return opcode == OrShort ? Or : opcode; };
+        std::vector<int32_t> exits;
+        for (const int32_t j : lines) {
+            const ProgramLine& line = store_.lines[j];
+            const int32_t op = line.opcode;
+            changesCounter |= op == Set || op == Dec;
+            testsCounter |= op == Jnz || op == Jz || op == JzShort;
+            changesFlags |= (op == Fst || op == Fmk) && line.operand > 0;
+            testsFlags |= op == Fch && line.operand > 0;
+            if (setsConditionFlag(line)) {
+                if (comparison != nullptr && (comparisonKind(comparison->opcode) != comparisonKind(op) || comparison->operand != line.operand)) {
+                    differentComparisons = true;
+                }
+                comparison = &line;
+            }
+            for (const int32_t next : successors(j)) {
+                if (!inLoop(next)) {
+                    exits.push_back(j);
+                    break;
+                }
+            }
+        }
+        if (!exits.empty()) {
+            if ((changesCounter && testsCounter) || (changesFlags && testsFlags) || differentComparisons) return;
+            // Until the loop's own comparison has run, a JNG or JOK may test the flag left from
+            // before the loop, and that can differ from what every later turn tests.
+            if (comparison != nullptr && flagFromBeforeMayDecide(loop, exits)) return;
+        }
+        const std::string where = describeLines(lines);
+        std::string message = exits.empty()
+            ? where + " loop with no device command, no SLP and no way out: "
+            : where + " loop with no device command and no SLP, so no reply can change their way out: once the "
+                      "loop turns back it never leaves, and ";
+        message += "the sequencer stops with the loop error at the 201st instruction in a row. Put a device command "
+                   "(such as the R that reads the inputs) or an SLP inside the loop";
+        const int32_t head = lines.front();
+        add(lines.back(), textPosition(pieceOf(lines.back()), 0), Severity::Error, std::move(message));
+        if (head > 0 && store_.lines[head].label != 0 && readsInputs(store_.lines[head - 1])) {
+            findings_.back().notes.push_back(noteAt(head - 1, shown(textOf(store_.lines[head - 1])) +
+                                                                  " runs once, before the loop: to repeat it on every "
+                                                                  "turn, move the label " +
+                                                                  std::to_string(store_.lines[head].label) +
+                                                                  " to this line"));
+        }
+    }
+
+    // Whether a JNG or JOK that leaves the loop can be reached from where the loop is entered
+    // without passing the loop's comparison first.
+    bool flagFromBeforeMayDecide(const std::bitset<maxProgramLines>& loop, const std::vector<int32_t>& exits) const {
+        const int32_t count = store_.lineCount;
+        std::bitset<maxProgramLines> seen;
+        std::vector<int32_t> pending;
+        for (int32_t from = 0; from < count; ++from) {
+            if (loop.test(static_cast<size_t>(from))) continue;
+            for (const int32_t next : successors(from)) {
+                if (next < count && loop.test(static_cast<size_t>(next)) && !seen.test(static_cast<size_t>(next))) {
+                    seen.set(static_cast<size_t>(next));
+                    pending.push_back(next);
+                }
+            }
+        }
+        if (loop.test(0) && !seen.test(0)) {  // the run starts at the first line
+            seen.set(0);
+            pending.push_back(0);
+        }
+        while (!pending.empty()) {
+            const int32_t j = pending.back();
+            pending.pop_back();
+            const ProgramLine& line = store_.lines[j];
+            if ((line.opcode == Jng || line.opcode == Jok) && std::find(exits.begin(), exits.end(), j) != exits.end()) return true;
+            if (setsConditionFlag(line)) continue;
+            for (const int32_t next : successors(j)) {
+                if (next < count && loop.test(static_cast<size_t>(next)) && !seen.test(static_cast<size_t>(next))) {
+                    seen.set(static_cast<size_t>(next));
+                    pending.push_back(next);
+                }
+            }
+        }
+        return false;
     }
 
     // A full piece without its newline continues on the next program line.
@@ -360,6 +622,16 @@ std::vector<Finding> checkProgram(const char* bytes, size_t size) {
         }
     }
     return Checker(*store, pieces).run(totalPieces);
+}
+
+std::string formatFinding(const std::string& path, const Finding& finding) {
+    std::string text = path + ":" + std::to_string(finding.fileLine) + ":" + std::to_string(finding.column) +
+                       (finding.severity == Severity::Error ? ": error: " : ": warning: ") + finding.message + "\n";
+    for (const Note& note : finding.notes) {
+        text += path + ":" + std::to_string(note.fileLine) + ":" + std::to_string(note.column) + ": note: " +
+                note.message + "\n";
+    }
+    return text;
 }
 
 }  // namespace kt57

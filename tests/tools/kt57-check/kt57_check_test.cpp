@@ -88,7 +88,7 @@ TEST_F(CheckTool, ReportsEachKindOfSurprise) {
               "KT57Data.txt:4:1: warning: 'JPM 010' is sent to the board as a device command: JPM is no mnemonic (JMP?)\n"
               "KT57Data.txt:5:5: error: 'JMP 000' names label 0, which is no label: the jump ends the program\n"
               "KT57Data.txt:6:4: error: 'JMP' has no label: the jump ends the program\n"
-              "KT57Data.txt:7:5: error: 'JMP 777': no line has label 777: the jump ends the program\n"
+              "KT57Data.txt:7:5: error: 'JMP 777': no line has label 777: the jump ends the program; to end it on purpose, jump to a label alone on the last line\n"
               "KT57Data.txt:8:9: error: 'JMP 020' jumps to its own line: the jump ends the program\n"
               "KT57Data.txt:9:1: warning: label 10 is also on line 1, where every jump to it goes\n"
               "KT57Data.txt:10:5: error: 'AND 00ff00': operand '00ff00' is not six upper-case hexadecimal digits: the instruction does nothing\n"
@@ -97,7 +97,7 @@ TEST_F(CheckTool, ReportsEachKindOfSurprise) {
               "KT57Data.txt:13:12: warning: text is cut at column 11: 'comment' is ignored\n"
               "KT57Data.txt:14:100: warning: the line has 130 characters; lines over 98 are read in pieces of 99, here program lines 14 to 15\n"
               "KT57Data.txt:15:5: error: SLP time 'abc' cannot be read: the line does not sleep\n"
-              "KT57Data.txt:16:6: warning: SLP reads the time '1,5' only as far as '1'\n"
+              "KT57Data.txt:16:6: warning: SLP reads the time '1,5' only as far as '1': the line sleeps 1 s; write '1.5' with a decimal point\n"
               "KT57Data.txt:17:6: warning: ' JMP 010' is indented by more than 4 blanks or tabs: the line counts as blank and does nothing\n"
               "KT57Data.txt:256:1: error: 3 program line(s) from here on are ignored: only the first 256 are read\n");
     EXPECT_NE(errors().find("17 finding(s)"), std::string::npos);
@@ -161,7 +161,7 @@ TEST_F(CheckTool, UnreadableFilesAndBadUsageExitWith2) {
 
 TEST(CheckProgram, LeavesOrdinaryLinesAlone) {
     const std::string source =
-        "R0000000\nW0@\nW0<255\nRD000000\n010 NOP\n    JMP 010\nOR 000001\nJZ 010\nDECX\nSET 12\nSLP 0.05\nSET 12 4\n"
+        "W0@\nR0000000\n010 W0<255\nRD000000\nNOP\n    JMP 010\nOR 000001\nJZ 010\nDECX\nSET 12\nSLP 0.05\nSET 12 4\n"
         "SLP 1e3\nFST 000001\nW0000001  / \x83\x52\x83\x81\x83\x93\x83\x67\n\n/ only a comment\n020\n";
     const std::vector<Finding> findings = checkProgram(source.data(), source.size());
     for (const Finding& finding : findings) ADD_FAILURE() << finding.line << ": " << finding.message;
@@ -179,6 +179,7 @@ TEST(CheckProgram, EdgesOfTheLimits) {
         {"Jz 010\n", 1, "upper case (JZ)"},
         {"SETX\n", 1, "SET needs a blank"},
         {"NOP\n010 NOP\n", 2, nullptr},
+        {"R0000000\nAND 000001\nJOK 999\nW0000001\n999\n", 0, nullptr},  // the way to end on purpose
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
@@ -209,7 +210,9 @@ TEST(CheckProgram, FindingsPointAtTheirByteInTheFile) {
         {std::string(99, 'A') + "AND 00ff00\n", "operand", 1, 104, Severity::Error},  // in a line's second piece
         {std::string(99, 'A') + "AND 00ff00\n", "pieces of 99", 1, 100, Severity::Warning},
         {std::string(120, 'A') + "\n010 NOP\n010 NOP\n", "also on line 2", 3, 1, Severity::Warning},
-        {"SLP 2.5x\n", "only as far as", 1, 8, Severity::Warning},
+        {"SLP 2.5x\n", "only as far as '2.5': the line sleeps 2.5 s", 1, 8, Severity::Warning},
+        {"SLP 0,5\n", "only as far as '0': the line does not sleep; write '0.5' with a decimal point", 1, 6, Severity::Error},
+        {"SLP 0,05\n", "the line does not sleep", 1, 6, Severity::Error},
         {"W00000012345 / x\n", "cut at column 11", 1, 12, Severity::Warning},
     };
     for (const Case& c : cases) {
@@ -222,6 +225,94 @@ TEST(CheckProgram, FindingsPointAtTheirByteInTheFile) {
         EXPECT_EQ(found->fileLine, c.fileLine);
         EXPECT_EQ(found->column, c.column);
         EXPECT_EQ(found->severity, c.severity);
+    }
+}
+
+// The beginner's poll: the label on AND instead of on R, then OR@ on what the read left in the register.
+TEST_F(CheckTool, TheReadTrapAndTheEndlessPollNameTheLinesBehindThem) {
+    write("    W0000001\n"
+          "010 R0000000\n"
+          "020 AND 000001\n"
+          "    JNG 020\n"
+          "    OR@ 000020\n"
+          "    W0@\n");
+    const ToolResult result = run("");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out,
+              "KT57Data.txt:4:5: error: lines 3 to 4 loop with no device command and no SLP, so no reply can change "
+              "their way out: once the loop turns back it never leaves, and the sequencer stops with the loop error at "
+              "the 201st instruction in a row. Put a device command (such as the R that reads the inputs) or an SLP "
+              "inside the loop\n"
+              "KT57Data.txt:2:5: note: 'R0000000' runs once, before the loop: to repeat it on every turn, move the "
+              "label 20 to this line\n"
+              "KT57Data.txt:5:5: warning: 'OR@ 000020' changes the output register, but it holds the inputs read on "
+              "line 2, not the outputs: after a read, write the outputs in full with a W command (such as 'W0000000') "
+              "before changing it\n"
+              "KT57Data.txt:2:5: note: 'R0000000' reads the inputs; its reply replaces the output register\n");
+    EXPECT_NE(errors().find("2 finding(s)"), std::string::npos) << errors();
+}
+
+// Which lines are told that the output register holds the inputs: only a written-out W, AN@ 000000
+// or OR@ FFFFFF gives it a known value again, on every path the jumps allow; each read is told once.
+TEST(CheckProgram, OutputRegisterAfterARead) {
+    struct Case { std::string source; std::vector<int> lines; };
+    const Case cases[] = {
+        {"R0000000\nW0@\n", {2}},
+        {"R0000000\nAN@ 00FFFF\n", {2}},
+        {"R0000000\nW0@\nOR@ 000001\nW0@\n", {2}},
+        {"R0000000\nW0000001\nW0@\n", {}},
+        {"R0000000\nAN@ 000000\nOR@ 000001\nW0@\n", {}},
+        {"R0000000\nOR@ FFFFFF\nW0@\n", {}},
+        {"W0000001\nR0@\n", {}},  // a read sends no outputs
+        {"R0000000\nAND 000001\nJOK 010\nW0000000\n010 W0@\n", {5}},  // the jump passes the W by
+        {"010 W0@\nR0000000\nJMP 010\n", {1}},                          // the next turn
+        {"010 W0@\nR0000000\nW0000000\nJMP 010\n", {}},
+        {"R0000000\nJMP 999\nW0@\n999\n", {}},  // never reached after the read
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        std::vector<int> lines;
+        for (const Finding& finding : checkProgram(c.source.data(), c.source.size())) {
+            if (finding.message.find("holds the inputs") == std::string::npos) continue;
+            lines.push_back(finding.line);
+            EXPECT_EQ(finding.severity, Severity::Warning);
+            EXPECT_FALSE(finding.notes.empty());
+        }
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
+// A loop error is certain only when nothing in the loop can decide differently on a later turn.
+TEST(CheckProgram, LoopsThatCanEndOnlyInTheLoopError) {
+    struct Case { std::string source; int line; const char* fragment; };
+    const Case cases[] = {
+        {"010 NOP\nJMP 010\n", 2, "lines 1 to 2 loop with no device command, no SLP and no way out"},
+        {"010 R0000000\n020 AND 000001\nJNG 020\nW0000000\n", 3, "lines 2 to 3 loop"},
+        {"010 AND 000001\nSLP 0.05\nJNG 010\n", 3, "lines 1 to 3 loop"},  // a sleep under 0.1 s does not sleep
+        {"010 NOP\nJNZ 010\nW0000000\n", 2, "lines 1 to 2 loop"},       // nothing counts down
+        {"010 AND 000001\nJOK 020\nAND 000001\nJMP 010\n020 W0000000\n", 4, "lines 1 to 4 loop"},
+        {"010 NOP\n020 NOP\nJMP 030\n030 JMP 010\nW0000000\n", 4, "lines 1 to 4 loop"},
+        {"SET 5\n010 DEC\nJNZ 010\nW0000000\n", 0, nullptr},       // counted: it ends
+        {"010 R0000000\nAND 000001\nJNG 010\n", 0, nullptr},         // a new reply every turn
+        {"010 AND 000001\nSLP 0.1\nJNG 010\n", 0, nullptr},          // the sleep ends the burst
+        {"010 JOK 020\nAND 000001\nJMP 010\n020 W0000000\n", 0, nullptr},  // the second turn may leave
+        {"010 FCH 000001\nJOK 020\nFST 000001\nJMP 010\n020 W0000000\n", 0, nullptr},
+        {"010 AND 000001\nJOK 020\nOR 000002\nJNG 010\n020 W0000000\n", 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        std::vector<Finding> loops;
+        for (const Finding& finding : checkProgram(c.source.data(), c.source.size())) {
+            if (finding.message.find("loop error") != std::string::npos) loops.push_back(finding);
+        }
+        if (c.fragment == nullptr) {
+            EXPECT_TRUE(loops.empty()) << loops.front().message;
+            continue;
+        }
+        ASSERT_EQ(loops.size(), 1u);
+        EXPECT_EQ(loops[0].line, c.line);
+        EXPECT_EQ(loops[0].severity, Severity::Error);
+        EXPECT_NE(loops[0].message.find(c.fragment), std::string::npos) << loops[0].message;
     }
 }
 
