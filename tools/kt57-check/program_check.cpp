@@ -325,13 +325,15 @@ private:
                 pointed[static_cast<size_t>(sleep.numberEnd - 4)] = '.';
                 remedy = "; write " + shown(pointed) + " with a decimal point";
             }
+            // Sleeping for part of what is written is as wrong as not sleeping: either way the line
+            // does not do what it says.
             const int cut = textPosition(pieceOf(i), sleep.numberEnd);
             if (sleep.ticks == 0) {
                 add(i, cut, Severity::Error, message + ": the line does not sleep" + remedy);
             } else {
                 const std::string seconds = std::to_string(sleep.ticks / 10) +
                                             (sleep.ticks % 10 != 0 ? "." + std::to_string(sleep.ticks % 10) : "");
-                warn(i, cut, message + ": the line sleeps " + seconds + " s" + remedy);
+                add(i, cut, Severity::Error, message + ": the line sleeps only " + seconds + " s" + remedy);
             }
         } else if (sleep.seconds != sleep.seconds) {
             add(i, position, Severity::Error, "SLP time " + shown(time) + " is not a number: the line does not sleep");

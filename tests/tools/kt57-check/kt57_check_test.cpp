@@ -97,7 +97,7 @@ TEST_F(CheckTool, ReportsEachKindOfSurprise) {
               "KT57Data.txt:13:12: warning: text is cut at column 11: 'comment' is ignored\n"
               "KT57Data.txt:14:100: warning: the line has 130 characters; lines over 98 are read in pieces of 99, here program lines 14 to 15\n"
               "KT57Data.txt:15:5: error: SLP time 'abc' cannot be read: the line does not sleep\n"
-              "KT57Data.txt:16:6: warning: SLP reads the time '1,5' only as far as '1': the line sleeps 1 s; write '1.5' with a decimal point\n"
+              "KT57Data.txt:16:6: error: SLP reads the time '1,5' only as far as '1': the line sleeps only 1 s; write '1.5' with a decimal point\n"
               "KT57Data.txt:17:6: warning: ' JMP 010' is indented by more than 4 blanks or tabs: the line counts as blank and does nothing\n"
               "KT57Data.txt:256:1: error: 3 program line(s) from here on are ignored: only the first 256 are read\n");
     EXPECT_NE(errors().find("17 finding(s)"), std::string::npos);
@@ -117,7 +117,7 @@ TEST_F(CheckTool, FindingsTakeTheCompilersFormAndTheSummaryComesLast) {
     }
     EXPECT_EQ(all[0].rfind("sub/prog.txt:1:1: warning: ", 0), 0u) << all[0];
     EXPECT_EQ(all[1].rfind("sub/prog.txt:2:5: error: ", 0), 0u) << all[1];
-    EXPECT_EQ(all[2].rfind("sub/prog.txt:3:6: warning: ", 0), 0u) << all[2];
+    EXPECT_EQ(all[2].rfind("sub/prog.txt:3:6: error: ", 0), 0u) << all[2];
     EXPECT_EQ(all[3], "sub/prog.txt: 3 finding(s)");
 }
 
@@ -210,7 +210,7 @@ TEST(CheckProgram, FindingsPointAtTheirByteInTheFile) {
         {std::string(99, 'A') + "AND 00ff00\n", "operand", 1, 104, Severity::Error},  // in a line's second piece
         {std::string(99, 'A') + "AND 00ff00\n", "pieces of 99", 1, 100, Severity::Warning},
         {std::string(120, 'A') + "\n010 NOP\n010 NOP\n", "also on line 2", 3, 1, Severity::Warning},
-        {"SLP 2.5x\n", "only as far as '2.5': the line sleeps 2.5 s", 1, 8, Severity::Warning},
+        {"SLP 2.5x\n", "only as far as '2.5': the line sleeps only 2.5 s", 1, 8, Severity::Error},
         {"SLP 0,5\n", "only as far as '0': the line does not sleep; write '0.5' with a decimal point", 1, 6, Severity::Error},
         {"SLP 0,05\n", "the line does not sleep", 1, 6, Severity::Error},
         {"W00000012345 / x\n", "cut at column 11", 1, 12, Severity::Warning},
