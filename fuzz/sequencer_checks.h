@@ -152,7 +152,7 @@ public:
     void lineExecuted(LineOutcome outcome) override {
         if (outcome == LineOutcome::Executed || outcome == LineOutcome::SleepStarted) ++counts_.instructions;
     }
-    void errorStopped(ErrorStop stop) override {
+    void errorStopped(ErrorStop stop, int32_t /*line*/) override {
         const Sequencer& s = run_.sequencer();
         KT57_FUZZ_CHECK(s.run.nextLine == s.program.lineCount);
         switch (stop) {

@@ -20,7 +20,7 @@ namespace {
 
 constexpr int exitUsage = 2;
 constexpr int exitWaveform = 3;  // the --vcd file could not be created or written whole
-constexpr const char* usage = "usage: kt57-run [--events FILE] [--until MS] [--board-serial S] [DIR]\n";
+constexpr const char* usage = "usage: kt57-run [--events FILE] [--until MS] [--board-serial S] [--error-lines] [DIR]\n";
 
 struct Options {
     std::string eventsFile;
@@ -28,6 +28,7 @@ struct Options {
     std::string boardSerial = kt57::defaultVirtualSerialNumber;
     std::string directory = ".";
     std::string vcdFile;
+    bool errorLines = false;
 };
 
 int fail(const std::string& message) {
@@ -63,6 +64,8 @@ int parseOptions(int argc, char** argv, Options& options) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(usage, stdout);
             return 0;
+        } else if (arg == "--error-lines") {
+            options.errorLines = true;
         } else if (arg == "--events") {
             options.eventsFile = argv[++i];
         } else if (arg == "--vcd") {
@@ -139,7 +142,7 @@ int main(int argc, char** argv) {
     kt57::TraceWriter trace(stdout, run.clock());
     kt57::TracingDriver driver(run.board(), trace);
     kt57::TracingSurface surface(run.canvas(), trace);
-    kt57::TracingObserver observer(trace);
+    kt57::TracingObserver observer(trace, options.errorLines);
     run.useDriver(driver);
     run.useSurface(surface);
     kt57::RunWaves waves(run, observer);
