@@ -19,7 +19,7 @@ constexpr int64_t scriptMilliseconds = 400000;  // well past 10,200 ticks, sleep
 class RunWitness : public RunObserver {
 public:
     void linkOpened(int result) override { opens += result > 0 ? 1 : 0; }
-    void errorStopped(ErrorStop) override { errorStops += 1; }
+    void errorStopped(ErrorStop, int32_t) override { errorStops += 1; }
     int opens = 0;
     int errorStops = 0;
 };

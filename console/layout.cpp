@@ -61,7 +61,7 @@ FieldText lineNumberField(const RunControl& run, int32_t lineCount) {
     const bool isStopped = stopped(run, lineCount);
     if (isStopped && run.currentLine == 0) return fixed(lineNumberZeroText, lineNumberLength);
     if (isStopped && run.continueLine == lineCount) return fixed(lineNumberEndText, lineNumberLength);
-    if (run.runMode == RunMode::Step || run.refreshTick % 5 == 0) return format(lineNumberFormat, run.currentLine + 1);
+    if (run.runMode == RunMode::Step || run.refreshTick % 5 == 0) return format(lineNumberFormat, shownLineNumber(run.currentLine));
     return FieldText{};
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "sequencer/run_control.h"
+
 namespace kt57 {
 namespace {
 
@@ -16,17 +18,23 @@ const char* stopName(ErrorStop stop) {
 
 }  // namespace
 
-void ErrorStopTally::errorStopped(ErrorStop stop) {
+void ErrorStopTally::errorStopped(ErrorStop stop, int32_t line) {
     counts_[static_cast<int>(stop)] += 1;
     any_ = true;
     last_ = stop;
+    lastLine_ = line;
 }
 
 std::string formatErrorStops(const ErrorStopTally& tally) {
-    char text[160];
-    std::snprintf(text, sizeof text, "data-stops=%ld loop-stops=%ld device-stops=%ld last-stop=%s",
-                  tally.count(ErrorStop::Data), tally.count(ErrorStop::Loop), tally.count(ErrorStop::Device),
-                  tally.any() ? stopName(tally.last()) : "none");
+    char text[192];
+    const int length =
+        std::snprintf(text, sizeof text, "data-stops=%ld loop-stops=%ld device-stops=%ld last-stop=%s",
+                      tally.count(ErrorStop::Data), tally.count(ErrorStop::Loop), tally.count(ErrorStop::Device),
+                      tally.any() ? stopName(tally.last()) : "none");
+    if (tally.any() && length > 0 && static_cast<size_t>(length) < sizeof text) {
+        std::snprintf(text + length, sizeof text - static_cast<size_t>(length), " last-stop-line=%d",
+                      static_cast<int>(shownLineNumber(tally.lastLine())));
+    }
     return text;
 }
 

@@ -9,19 +9,23 @@ namespace kt57 {
 
 class ErrorStopTally : public RunObserver {
 public:
-    void errorStopped(ErrorStop stop) override;
+    void errorStopped(ErrorStop stop, int32_t line) override;
 
     long count(ErrorStop stop) const { return counts_[static_cast<int>(stop)]; }
     bool any() const { return any_; }
     ErrorStop last() const { return last_; }
+    int32_t lastLine() const { return lastLine_; }  // an index from 0
 
 private:
     long counts_[3] = {};
     bool any_ = false;
     ErrorStop last_ = ErrorStop::Data;
+    int32_t lastLine_ = 0;
 };
 
-// "data-stops=N loop-stops=N device-stops=N last-stop=none|data|loop|device"
+// "data-stops=N loop-stops=N device-stops=N last-stop=none|data|loop|device", and after the first
+// stop " last-stop-line=N", the line numbered as the screen shows it: it comes last and only then,
+// so that readers of the line as it was still find "last-stop=none" at its end.
 std::string formatErrorStops(const ErrorStopTally& tally);
 
 }  // namespace kt57

@@ -2,6 +2,7 @@
 // running program needs none of them.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #include "sequencer/line_outcome.h"
 #include "sequencer/machine_state.h"
@@ -14,7 +15,10 @@ class RunObserver {
 public:
     virtual ~RunObserver() = default;
     virtual void linkOpened(int /*result*/) {}  // every openLink, start-up's attempts included
-    virtual void errorStopped(ErrorStop /*stop*/) {}
+    // line: the index of the line it stopped at: the command whose reply never came (data), the
+    // line that met the limit of lines without a command or a sleep (loop), the command that found
+    // no board to send to (device).
+    virtual void errorStopped(ErrorStop /*stop*/, int32_t /*line*/) {}
     virtual void modeFileWritten(const char* /*bytes*/, size_t /*size*/) {}  // written and replaced
     virtual void lineExecuted(LineOutcome /*outcome*/) {}  // every executeLine of a burst
     virtual void replyPolled(int /*received*/) {}         // every pollReply, with its result

@@ -34,22 +34,23 @@ void dataErrorStop(Sequencer& s) {
     s.run.replyWait = 0;
     drawErrorText(s.console, placedDataError);
     stopProgram(s);
-    s.observer->errorStopped(ErrorStop::Data);
+    s.observer->errorStopped(ErrorStop::Data, s.run.currentLine);
 }
 
 void loopErrorStop(Sequencer& s) {
     s.run.burstCount = 0;
     drawErrorText(s.console, placedLoopError);
     stopProgram(s);
-    s.observer->errorStopped(ErrorStop::Loop);
+    s.observer->errorStopped(ErrorStop::Loop, s.run.currentLine);
 }
 
 void deviceErrorStop(Sequencer& s) {
+    const int32_t line = s.run.nextLine;  // the command that could not be sent; the stop moves nextLine
     s.run.connectFailures = 0;
     drawErrorText(s.console, placedDeviceError);
     stopProgram(s);
     s.run.continueLine = s.program.lineCount;  // nothing sensible to resume after a lost board
-    s.observer->errorStopped(ErrorStop::Device);
+    s.observer->errorStopped(ErrorStop::Device, line);
 }
 
 // The frames show only in the detail view.

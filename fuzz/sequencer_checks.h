@@ -145,16 +145,18 @@ private:
     TickCounts& counts_;
 };
 
-// Each error stop leaves the program stopped, as its table says; the instructions are counted.
+// Each error stop leaves the program stopped, as its table says, and names a line of the program;
+// the instructions are counted.
 class CheckingObserver : public RunObserver {
 public:
     CheckingObserver(HeadlessRun& run, TickCounts& counts) : run_(run), counts_(counts) {}
     void lineExecuted(LineOutcome outcome) override {
         if (outcome == LineOutcome::Executed || outcome == LineOutcome::SleepStarted) ++counts_.instructions;
     }
-    void errorStopped(ErrorStop stop) override {
+    void errorStopped(ErrorStop stop, int32_t line) override {
         const Sequencer& s = run_.sequencer();
         KT57_FUZZ_CHECK(s.run.nextLine == s.program.lineCount);
+        KT57_FUZZ_CHECK(line >= 0 && line < s.program.lineCount);  // a line a person can be sent to
         switch (stop) {
             case ErrorStop::Data:
                 KT57_FUZZ_CHECK(s.run.replyWait == 0 && s.link.linkState != LinkState::Open);

@@ -35,6 +35,9 @@ struct RunControl {
     int32_t connectFailures = 0;
 };
 
+// Inside, lines are indices from 0; a person reads the number the screen and kt57-check show.
+constexpr int32_t shownLineNumber(int32_t lineIndex) { return lineIndex + 1; }
+
 // A run is stopped when nextLine stands at (or, after a bad click, beyond) the end.
 inline bool stopped(const RunControl& run, int32_t lineCount) { return run.nextLine >= lineCount; }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "common/command_options.h"
@@ -15,6 +16,7 @@
 #include "platform/qt/command_server.h"
 #include "platform/qt/desktop_shell.h"
 #include "platform/qt/working_folder.h"
+#include "sequencer/loader.h"
 
 namespace {
 
@@ -63,6 +65,15 @@ int main(int argc, char** argv) {
     if (!folder.error.empty()) {
         std::fprintf(stderr, "kt57d: %s\n", folder.error.c_str());
         return exitCannotStart;
+    }
+    // Without a program the window shows only its red no-program text; whoever started kt57d from a
+    // shell or a launcher also learns which folder it looked in.
+    std::error_code absent;
+    std::filesystem::path where = std::filesystem::absolute(folder.directory, absent).lexically_normal();
+    if (!where.has_filename()) where = where.parent_path();  // "/home/me/kt57", not "/home/me/kt57/."
+    if (!std::filesystem::exists(where / kt57::programFileName, absent) && !absent) {
+        std::fprintf(stderr, "kt57d: no %s in %s: the window starts without a program\n", kt57::programFileName,
+                     where.c_str());
     }
     // Only the window's destruction ends the loop, through the quit request it posts.
     qtApplication.setQuitOnLastWindowClosed(false);

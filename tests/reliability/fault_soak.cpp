@@ -145,9 +145,9 @@ public:
         trace_.linkOpened(result);
         ++(result > 0 ? totals_.opens : totals_.openFailures);
     }
-    void errorStopped(kt57::ErrorStop stop) override {
-        trace_.errorStopped(stop);
-        checks_.errorStopped(stop);
+    void errorStopped(kt57::ErrorStop stop, int32_t line) override {
+        trace_.errorStopped(stop, line);
+        checks_.errorStopped(stop, line);
         ++totals_.errors[static_cast<int>(stop)];
         lastStop = run_.now();
         lastStopKind = stop;

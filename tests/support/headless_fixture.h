@@ -97,7 +97,7 @@ public:
     explicit RecordingObserver(VirtualClock& clock) : clock_(clock) {}
 
     void linkOpened(int result) override { (result > 0 ? opened : openFailures) += 1; }
-    void errorStopped(ErrorStop stop) override { errors.push_back({clock_.now(), stop}); }
+    void errorStopped(ErrorStop stop, int32_t /*line*/) override { errors.push_back({clock_.now(), stop}); }
     void modeFileWritten(const char* bytes, size_t size) override { modeFiles.emplace_back(bytes, size); }
 
     int opened = 0;

@@ -30,6 +30,7 @@ constexpr kt57::CommandOption runOptions[] = {
      kt57::defaultVirtualSerialNumber},
     {"--vcd", "FILE", "also write the rehearsal as a waveform (docs/waveforms.md); the trace is the same", nullptr,
      nullptr},
+    {"--error-lines", nullptr, "after each error stop, also print the program line it stopped at", nullptr, nullptr},
 };
 constexpr kt57::CommandLine commandLine{
     "kt57-run", runOptions, "[DIR | DIR/KT57Data.txt]",
@@ -42,6 +43,7 @@ struct Options {
     std::string boardSerial = kt57::defaultVirtualSerialNumber;
     std::string directory = ".";
     std::string vcdFile;
+    bool errorLines = false;
 };
 
 int fail(const std::string& message) {
@@ -74,6 +76,10 @@ int parseOptions(int argc, char** argv, Options& options) {
             if (haveDirectory) return fail("more than one DIR: '" + arg + "'");
             options.directory = arg;
             haveDirectory = true;
+            continue;
+        }
+        if (arg == "--error-lines") {
+            options.errorLines = true;
             continue;
         }
         if (i + 1 >= argc) return fail("option " + arg + " needs a value");
@@ -146,7 +152,7 @@ int main(int argc, char** argv) {
     kt57::TraceWriter trace(stdout, run.clock());
     kt57::TracingDriver driver(run.board(), trace);
     kt57::TracingSurface surface(run.canvas(), trace);
-    kt57::TracingObserver observer(trace);
+    kt57::TracingObserver observer(trace, options.errorLines);
     run.useDriver(driver);
     run.useSurface(surface);
     kt57::RunWaves waves(run, observer);

@@ -5,6 +5,7 @@
 
 #include "device/byte_escapes.h"
 #include "engine/state_line.h"
+#include "sequencer/run_control.h"
 
 namespace kt57 {
 
@@ -83,18 +84,19 @@ void TracingSurface::resizeWindow(int width, int height) {
 
 void TracingObserver::linkOpened(int result) { trace_.line(result > 0 ? "open" : "open-failed"); }
 
-void TracingObserver::errorStopped(ErrorStop stop) {
+void TracingObserver::errorStopped(ErrorStop stop, int32_t line) {
     switch (stop) {
         case ErrorStop::Data:
             trace_.line("error data");
-            return;
+            break;
         case ErrorStop::Loop:
             trace_.line("error loop");
-            return;
+            break;
         case ErrorStop::Device:
             trace_.line("error device");
-            return;
+            break;
     }
+    if (errorLines_) trace_.line("error-line " + std::to_string(shownLineNumber(line)));
 }
 
 void TracingObserver::modeFileWritten(const char* bytes, size_t size) {

@@ -64,17 +64,18 @@ private:
     TraceWriter& trace_;
 };
 
-// open, open-failed, error and mode-file.
+// open, open-failed, error and mode-file; with errorLines, error-line after each error.
 class TracingObserver : public RunObserver {
 public:
-    explicit TracingObserver(TraceWriter& trace) : trace_(trace) {}
+    explicit TracingObserver(TraceWriter& trace, bool errorLines = false) : trace_(trace), errorLines_(errorLines) {}
 
     void linkOpened(int result) override;
-    void errorStopped(ErrorStop stop) override;
+    void errorStopped(ErrorStop stop, int32_t line) override;
     void modeFileWritten(const char* bytes, size_t size) override;
 
 private:
     TraceWriter& trace_;
+    bool errorLines_;  // --error-lines: a line kind of its own, so the trace without it stays as it was
 };
 
 }  // namespace kt57

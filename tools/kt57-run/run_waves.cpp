@@ -6,13 +6,16 @@ namespace kt57 {
 
 namespace {
 
-uint32_t lineIndex(const Sequencer& sequencer) {
-    const int32_t line = sequencer.run.currentLine;
+bool isRunning(const Sequencer& sequencer) { return !stopped(sequencer.run, sequencer.program.lineCount); }
+
+// The line as the screen and kt57-check number it, from 1; 0 while no line runs, so that a stopped
+// program does not look as if it sat on the line it last ran.
+uint32_t lineNumber(const Sequencer& sequencer) {
+    if (!isRunning(sequencer)) return 0;
+    const int32_t line = shownLineNumber(sequencer.run.currentLine);
     constexpr int32_t largest = (1 << RunWaves::lineBits) - 1;
     return static_cast<uint32_t>(line < 0 ? 0 : line > largest ? largest : line);
 }
-
-bool isRunning(const Sequencer& sequencer) { return !stopped(sequencer.run, sequencer.program.lineCount); }
 
 }  // namespace
 
@@ -20,9 +23,9 @@ RunWaves::RunWaves(HeadlessRun& run, RunObserver& inner)
     : run_(run),
       inner_(inner),
       pins_(vcd_, run.board().model.outputs, run.board().model.inputs),
-      firstLineBit_(vcd_.addBits("line", lineBits, lineIndex(run.sequencer()))),
+      firstLineBit_(vcd_.addBits("line", lineBits, lineNumber(run.sequencer()))),
       running_(vcd_.addWire("running", isRunning(run.sequencer()))),
-      errorEvents_{vcd_.addEvent("error_data"), vcd_.addEvent("error_loop"), vcd_.addEvent("error_device")} {}
+      errorPulses_{vcd_.addWire("error_data"), vcd_.addWire("error_loop"), vcd_.addWire("error_device")} {}
 
 RunWaves::~RunWaves() {
     if (joined_) run_.board().session.events = next_;
@@ -39,7 +42,7 @@ bool RunWaves::open(const std::string& path) {
 
 void RunWaves::sample() {
     const int64_t now = run_.now();
-    vcd_.setBits(now, firstLineBit_, lineBits, lineIndex(run_.sequencer()));
+    vcd_.setBits(now, firstLineBit_, lineBits, lineNumber(run_.sequencer()));
     vcd_.set(now, running_, isRunning(run_.sequencer()));
 }
 
@@ -51,9 +54,9 @@ void RunWaves::boardEvent(const BoardEvent& event) {
     if (next_ != nullptr) next_->boardEvent(event);
 }
 
-void RunWaves::errorStopped(ErrorStop stop) {
-    vcd_.trigger(run_.now(), errorEvents_[static_cast<int>(stop)]);
-    inner_.errorStopped(stop);
+void RunWaves::errorStopped(ErrorStop stop, int32_t line) {
+    vcd_.pulse(run_.now(), errorPulses_[static_cast<int>(stop)]);
+    inner_.errorStopped(stop, line);
 }
 
 }  // namespace kt57

@@ -1,7 +1,7 @@
 // kt57-run --vcd: the rehearsal as a waveform in virtual milliseconds. The board's pins come from
 // its session's events; the line being executed and whether the program runs are sampled after
 // each delivered message (they cannot change in between), so the file grows with the changes,
-// not with the time run; each error stop is an event.
+// not with the time run; each error stop is a one-millisecond pulse on its kind's wire.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -16,7 +16,7 @@ namespace kt57 {
 
 class RunWaves : public BoardEventSink, public RunObserver {
 public:
-    static constexpr int lineBits = 9;  // up to 511: every line index and the end of the program
+    static constexpr int lineBits = 9;  // up to 511: every line number and the end of the program
 
     // Forwards every observer call to inner, and every board event to the sink already installed.
     RunWaves(HeadlessRun& run, RunObserver& inner);
@@ -35,7 +35,7 @@ public:
     void boardEvent(const BoardEvent& event) override;
 
     void linkOpened(int result) override { inner_.linkOpened(result); }
-    void errorStopped(ErrorStop stop) override;
+    void errorStopped(ErrorStop stop, int32_t line) override;
     void modeFileWritten(const char* bytes, size_t size) override { inner_.modeFileWritten(bytes, size); }
     void lineExecuted(LineOutcome outcome) override { inner_.lineExecuted(outcome); }
     void replyPolled(int received) override { inner_.replyPolled(received); }
@@ -52,7 +52,7 @@ private:
     BoardWaves pins_;
     int firstLineBit_;
     int running_;
-    int errorEvents_[3];  // data, loop, device
+    int errorPulses_[3];  // data, loop, device
 };
 
 }  // namespace kt57

@@ -86,6 +86,7 @@ TEST(DesktopEndToEnd, TheExampleRunsAgainstTheBoardProcessAndTheMenuWritesTheMod
     // Phase 1: the example program, ended from the title bar.
     EXPECT_EQ(firstLine(out / "ctl-close.status"), "0");
     EXPECT_EQ(firstLine(out / "kt57d-1.status"), "0") << readFile(out / "kt57d-1.log");
+    EXPECT_EQ(readFile(out / "kt57d-1.log").find("no KT57Data.txt"), std::string::npos);
     const std::vector<Frame> frames = framesOf(readFile(out / "board.log"));
     std::vector<Frame> commands;
     for (const Frame& frame : frames) {
@@ -120,6 +121,38 @@ TEST(DesktopEndToEnd, TheExampleRunsAgainstTheBoardProcessAndTheMenuWritesTheMod
     // With kt57d gone, kt57-ctl says so.
     EXPECT_EQ(firstLine(out / "ctl-after.status"), "1");
     EXPECT_NE(readFile(out / "ctl-after.err").find("not running"), std::string::npos);
+}
+
+// Started in a folder without a program, kt57d names the folder in one line on standard error, and
+// the window runs as it always did: it answers kt57-ctl, shows no program, and closes.
+TEST(DesktopEndToEnd, WithoutAProgramKt57dNamesItsFolderOnStandardError) {
+    const std::string binaries = KT57_PROGRAMS_DIR;
+    for (const char* tool : {"platform/qt/kt57d", "tools/kt57-ctl/kt57-ctl"}) {
+        if (!fs::exists(fs::path(binaries) / tool)) GTEST_SKIP() << tool << " is not built";
+    }
+    test::ScratchFolder scratch;
+    const fs::path runtime = scratch.path() / "runtime";
+    const fs::path empty = scratch.path() / "no program";
+    for (const fs::path& folder : {runtime, empty}) fs::create_directory(folder);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+    const fs::path err = scratch.path() / "kt57d.err";
+    const fs::path state = scratch.path() / "state";
+    const fs::path status = scratch.path() / "status";
+    // The request waits until the socket is there (20 s at most) and then for the window's loop;
+    // `timeout` keeps a kt57d that does not close from outliving the test.
+    const std::string command =
+        "export XDG_RUNTIME_DIR='" + runtime.string() + "' QT_QPA_PLATFORM=offscreen; "
+        "(cd '" + empty.string() + "' && exec timeout 60 '" + binaries + "/platform/qt/kt57d') 2>'" + err.string() + "' & "
+        "for _ in $(seq 200); do [ -S \"$XDG_RUNTIME_DIR/kt57d/control.socket\" ] && break; sleep 0.1; done; "
+        "'" + binaries + "/tools/kt57-ctl/kt57-ctl' state >'" + state.string() + "'; "
+        "'" + binaries + "/tools/kt57-ctl/kt57-ctl' close; wait $!; echo $? >'" + status.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(firstLine(status), "0") << readFile(err);
+    EXPECT_EQ(firstLine(err), "kt57d: no KT57Data.txt in " + fs::canonical(empty).string() +
+                                  ": the window starts without a program");
+    const std::string said = readFile(err);
+    EXPECT_EQ(said.find("no KT57Data.txt", said.find("no KT57Data.txt") + 1), std::string::npos) << "said once";
+    EXPECT_EQ(firstLine(state).rfind("state next=0 current=0 continue=0 break=0 count=0 ", 0), 0u) << readFile(state);
 }
 
 }  // namespace

@@ -162,8 +162,9 @@ TEST_F(PostedCommandTest, StateTellsTheRunStateAndEachKindOfErrorStopAndDelivers
         const char* counts;
     };
     const Fault faults[] = {
-        {"mute", [this] { board_.model.muted = true; }, "data-stops=1 loop-stops=0 device-stops=0 last-stop=data"},
-        {"unplug", [this] { board_.unplug(); }, "data-stops=1 loop-stops=0 device-stops=1 last-stop=device"},
+        // Each stops at the R on line 1: the reply never comes, then the board is not there to send it to.
+        {"mute", [this] { board_.model.muted = true; }, "data-stops=1 loop-stops=0 device-stops=0 last-stop=data last-stop-line=1"},
+        {"unplug", [this] { board_.unplug(); }, "data-stops=1 loop-stops=0 device-stops=1 last-stop=device last-stop-line=1"},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);
@@ -176,6 +177,7 @@ TEST_F(PostedCommandTest, StateTellsTheRunStateAndEachKindOfErrorStopAndDelivers
         ASSERT_EQ(after.exitCode, 0) << after.errors;
         EXPECT_EQ(after.output.rfind(stopped, 0), 0u) << after.output;
         EXPECT_NE(after.output.find(fault.counts), std::string::npos) << after.output;
+        EXPECT_EQ(after.output.substr(after.output.find(" data-stops=") + 1), std::string(fault.counts) + "\n");  // the line ends there
     }
 }
 

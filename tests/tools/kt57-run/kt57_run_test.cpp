@@ -122,6 +122,46 @@ TEST_F(Kt57Run, TakesTheProgramFileForItsFolder) {
     EXPECT_EQ(bare.out, tool("--until 100000").out);
 }
 
+// --error-lines adds, after each error stop, the line it stopped at as the screen numbers it, and
+// changes nothing else in the trace.
+TEST_F(Kt57Run, ErrorLinesNameTheLineOfEachErrorStopAndAddNothingElse) {
+    const struct {
+        const char* kind;
+        const char* program;
+        const char* events;
+        int line;
+    } cases[] = {
+        {"data", "    SLP 0.1\n010 W0000001\n    SLP 0.1\n    JMP 010\n", "1500 mute\n", 2},  // no reply to the W
+        {"loop", "    W0000001\n    SLP 0.1\n010 OR  000001\n    JMP 010\n", "", 3},  // the 201st line: the OR
+        {"device", "    SLP 0.1\n    SLP 0.1\n    W0000001\n", "0 fail open\n", 3},  // the W finds no board
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        writeProgram(c.program);
+        writeFile("events.txt", c.events);
+        const ToolResult plain = tool("--events events.txt --until 20000");
+        const ToolResult marked = tool("--error-lines --events events.txt --until 20000");
+        ASSERT_EQ(marked.status, 0) << marked.err;
+        EXPECT_EQ(plain.out.find("error-line"), std::string::npos);
+        std::istringstream lines(marked.out);
+        std::string line, previous, withoutMarks;
+        int marks = 0;
+        while (std::getline(lines, line)) {
+            const size_t at = line.find(" error-line ");
+            if (at == std::string::npos) {
+                withoutMarks += line + "\n";
+                previous = line;
+                continue;
+            }
+            EXPECT_EQ(line.substr(at), " error-line " + std::to_string(c.line));
+            EXPECT_EQ(previous, line.substr(0, at) + " error " + c.kind);  // right after it, at its time
+            ++marks;
+        }
+        EXPECT_EQ(marks, 1) << marked.out;
+        EXPECT_EQ(withoutMarks, plain.out);
+    }
+}
+
 TEST_F(Kt57Run, WithoutAProgramEndsRightAfterStartUp) {
     const ToolResult result = tool("");
     EXPECT_EQ(result.status, 0);

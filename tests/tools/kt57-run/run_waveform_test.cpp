@@ -1,6 +1,7 @@
 // kt57-run --vcd as a user runs it: the file read back by sigrok-cli agrees with the trace at every
-// millisecond, the error stops are events at the trace's times, the trace itself is unchanged, a
-// long run stays small, and a file that cannot be written says so with its own exit status.
+// millisecond, the error stops are one-millisecond pulses at the trace's times and nothing else, the
+// trace itself is unchanged, a long run stays small, and a file that cannot be written says so with
+// its own exit status.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -151,18 +152,25 @@ TEST_F(RunWaveform, DemoReadBySigrokAgreesWithTheTraceAtEveryMillisecond) {
     EXPECT_GT(outputChanges, 20);
     EXPECT_EQ(inputChanges, 6);
 
-    // The line being executed and the running state where the trace prints the state.
+    // The line being executed, numbered as the screen numbers it (the state's index + 1), or 0 while
+    // stopped, and the running state, where the trace prints the state.
     int states = 0;
     for (const TraceLine& entry : trace) {
         if (entry.what != "state") continue;
         const size_t row = static_cast<size_t>(entry.ms);
-        EXPECT_EQ(samples.bits(row, "line", 9, true), stateField(entry.rest, "current")) << entry.ms;
-        EXPECT_EQ(samples.rows[row][static_cast<size_t>(samples.channel("running"))],
-                  stateField(entry.rest, "next") < stateField(entry.rest, "count"))
-            << entry.ms;
+        const bool running = stateField(entry.rest, "next") < stateField(entry.rest, "count");
+        EXPECT_EQ(samples.bits(row, "line", 9, true), running ? stateField(entry.rest, "current") + 1 : 0) << entry.ms;
+        EXPECT_EQ(samples.rows[row][static_cast<size_t>(samples.channel("running"))], running) << entry.ms;
         ++states;
     }
     EXPECT_EQ(states, 3);
+
+    // No error happened, so every error wire reads 0 throughout.
+    for (const char* name : {"error_data", "error_loop", "error_device"}) {
+        const int channel = samples.channel(name);
+        ASSERT_GE(channel, 0) << name;
+        for (size_t row = 0; row < samples.rows.size(); ++row) ASSERT_FALSE(samples.rows[row][static_cast<size_t>(channel)]) << name << " at " << row;
+    }
 }
 
 TEST_F(RunWaveform, TheTraceAndExitStatusAreTheSameWithTheWaveform) {
@@ -175,8 +183,9 @@ TEST_F(RunWaveform, TheTraceAndExitStatusAreTheSameWithTheWaveform) {
     EXPECT_EQ(parseVcd(readText(vcd())).error, "");
 }
 
-// Each error stop is one event at the trace's time, and the program stops running there.
-TEST_F(RunWaveform, ErrorStopsAreEventsAtTheTimesTheTraceGives) {
+// Each error stop is a one-millisecond pulse on its kind's wire at the trace's time, and only there
+// (as the file has it and as sigrok reads it); the program stops running there.
+TEST_F(RunWaveform, ErrorStopsArePulsesAtTheTimesTheTraceGives) {
     const struct {
         const char* kind;
         const char* program;
@@ -201,20 +210,43 @@ TEST_F(RunWaveform, ErrorStopsAreEventsAtTheTimesTheTraceGives) {
         }
         ASSERT_GE(errorAt, 0) << run.out;
 
+        const std::string pulsed = std::string("error_") + c.kind;
         const VcdText written = parseVcd(readText(vcd()));
         ASSERT_EQ(written.error, "");
-        int triggers = 0;
+        for (const VcdChange& start : written.initial) {
+            if (start.name.rfind("error_", 0) == 0) {
+                EXPECT_EQ(start.value, '0') << start.name;
+            }
+        }
+        std::vector<std::pair<long long, char>> edges;
         long long stoppedAt = -1;
         for (const VcdChange& change : written.changes) {
-            if (written.kinds.at(change.name) == "event") {
-                EXPECT_EQ(change.name, std::string("error_") + c.kind);
-                EXPECT_EQ(change.time, errorAt);
-                ++triggers;
+            EXPECT_EQ(written.kinds.at(change.name), "wire") << change.name;
+            if (change.name.rfind("error_", 0) == 0) {
+                EXPECT_EQ(change.name, pulsed);
+                edges.push_back({change.time, change.value});
             }
             if (change.name == "running" && change.value == '0') stoppedAt = change.time;
         }
-        EXPECT_EQ(triggers, 1);
+        const std::vector<std::pair<long long, char>> pulse = {{errorAt, '1'}, {errorAt + 1, '0'}};
+        EXPECT_EQ(edges, pulse);
         EXPECT_EQ(stoppedAt, errorAt);
+
+        if (!sigrokAvailable()) continue;
+        const SigrokSamples samples = readWithSigrok(vcd());
+        ASSERT_EQ(samples.error, "");
+        for (const char* name : {"error_data", "error_loop", "error_device"}) {
+            const int channel = samples.channel(name);
+            ASSERT_GE(channel, 0) << name;
+            for (size_t row = 0; row < samples.rows.size(); ++row) {
+                const bool high = pulsed == name && static_cast<long long>(row) == errorAt;
+                ASSERT_EQ(samples.rows[row][static_cast<size_t>(channel)], high) << name << " at " << row;
+            }
+        }
+        // Stopped, no line runs: the line reads 0 from the stop on.
+        for (size_t row = static_cast<size_t>(errorAt); row < samples.rows.size(); ++row) {
+            ASSERT_EQ(samples.bits(row, "line", 9, true), 0u) << "at " << row;
+        }
     }
 }
 

@@ -34,28 +34,71 @@ protected:
 TEST_F(VcdWriterTest, WritesTheInitialValuesThenOnlyChangesUnderIncreasingTimestamps) {
     const int a = vcd.addWire("a");
     const int number = vcd.addBits("n", 3, 0b101);
-    const int stop = vcd.addEvent("stop");
+    const int stop = vcd.addWire("stop");
     ASSERT_TRUE(vcd.open(path(), "1 ms", "test"));
     vcd.set(0, a, true);           // at the initial timestamp itself
     vcd.set(5, a, true);           // no change: nothing, not even a timestamp
     vcd.setBits(7, number, 3, 0b100);
     vcd.set(6, a, false);          // earlier than the last written: stays at 7
-    vcd.trigger(9, stop);
+    vcd.pulse(9, stop);
     ASSERT_TRUE(vcd.close(20));
 
     const VcdText file = written();
     ASSERT_EQ(file.error, "");
     EXPECT_EQ(file.timescale, "1 ms");
     EXPECT_EQ(file.kinds.at("n[2]"), "wire");
-    EXPECT_EQ(file.kinds.at("stop"), "event");
+    EXPECT_EQ(file.kinds.at("stop"), "wire");
     const std::vector<std::pair<long long, std::string>> expected {
-        {0, "a=1"}, {7, "n[0]=0"}, {7, "a=0"}, {9, "stop=1"}};
+        {0, "a=1"}, {7, "n[0]=0"}, {7, "a=0"}, {9, "stop=1"}, {10, "stop=0"}};
     std::vector<std::pair<long long, std::string>> changes;
     for (const test::VcdChange& change : file.changes) changes.push_back({change.time, change.name + "=" + change.value});
     EXPECT_EQ(changes, expected);
-    ASSERT_EQ(file.initial.size(), 4u);  // the wires only: an event has no value to start from
+    ASSERT_EQ(file.initial.size(), 5u);
     EXPECT_EQ(file.initial[1].name + file.initial[1].value, "n[0]1");
+    EXPECT_EQ(file.initial[4].name + file.initial[4].value, "stop0");  // 0 from the start: nothing happened yet
     EXPECT_EQ(file.lastTime, 20);
+}
+
+// A pulse is 1 for one time unit; its end goes out in time order among the other changes, a pulse
+// that meets one still 1 lengthens it, and the file never ends before a pulse has.
+TEST_F(VcdWriterTest, PulsesLastOneTimeUnitAndKeepTheTimestampsInOrder) {
+    const struct {
+        const char* name;
+        std::vector<std::pair<char, long long>> writes;  // 'p': pulse p, 'q': pulse q, 'w': set w to 1
+        long long end;
+        std::vector<std::pair<long long, std::string>> changes;
+        long long lastTimestamp;
+    } cases[] = {
+        {"alone", {{'p', 3}}, 10, {{3, "p=1"}, {4, "p=0"}}, 10},
+        {"a change later", {{'p', 3}, {'w', 8}}, 10, {{3, "p=1"}, {4, "p=0"}, {8, "w=1"}}, 10},
+        {"a change a unit later", {{'p', 3}, {'w', 4}}, 10, {{3, "p=1"}, {4, "p=0"}, {4, "w=1"}}, 10},
+        {"a change at the same time", {{'p', 3}, {'w', 3}}, 10, {{3, "p=1"}, {3, "w=1"}, {4, "p=0"}}, 10},
+        {"two wires", {{'p', 3}, {'q', 3}}, 10, {{3, "p=1"}, {3, "q=1"}, {4, "p=0"}, {4, "q=0"}}, 10},
+        {"again a unit later", {{'p', 3}, {'p', 4}}, 10, {{3, "p=1"}, {5, "p=0"}}, 10},
+        {"again at the same time", {{'p', 3}, {'p', 3}}, 10, {{3, "p=1"}, {4, "p=0"}}, 10},
+        {"again later", {{'p', 3}, {'p', 6}}, 10, {{3, "p=1"}, {4, "p=0"}, {6, "p=1"}, {7, "p=0"}}, 10},
+        {"at the end", {{'p', 9}}, 9, {{9, "p=1"}, {10, "p=0"}}, 10},
+        {"before time 0 is over", {{'p', 0}}, 0, {{0, "p=1"}, {1, "p=0"}}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VcdWriter writer;
+        const int p = writer.addWire("p");
+        const int q = writer.addWire("q");
+        const int w = writer.addWire("w");
+        ASSERT_TRUE(writer.open(path(), "1 ms", "test"));
+        for (const auto& [what, time] : c.writes) {
+            if (what == 'w') writer.set(time, w, true);
+            else writer.pulse(time, what == 'p' ? p : q);
+        }
+        ASSERT_TRUE(writer.close(c.end));
+        const VcdText file = written();
+        ASSERT_EQ(file.error, "");
+        std::vector<std::pair<long long, std::string>> changes;
+        for (const test::VcdChange& change : file.changes) changes.push_back({change.time, change.name + "=" + change.value});
+        EXPECT_EQ(changes, c.changes);
+        EXPECT_EQ(file.lastTime, c.lastTimestamp);
+    }
 }
 
 // Readers show nothing at the last timestamp, so one at the last change's time would hide it.
