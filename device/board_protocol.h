@@ -38,7 +38,7 @@ constexpr bool isSerialNumber(const char* text) {
 // What the virtual board answers to unless it is told otherwise.
 inline constexpr char defaultVirtualSerialNumber[serialNumberCapacity] = "VB000001";
 
-static_assert(isSerialNumber(defaultVirtualSerialNumber));
+static_assert(isSerialNumber(defaultVirtualSerialNumber, serialNumberLength));
 
 // Gives a record's serial number field the virtual board's default.
 constexpr void setDefaultVirtualSerialNumber(char (&serialNumber)[serialNumberCapacity]) {
