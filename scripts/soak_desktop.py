@@ -370,10 +370,14 @@ class Soak:
             time.sleep(0.2 if pool_busy else 0.02)
         return previous
 
-    def maybe_sample(self, warm_up):
+    def sample_if_due(self):
         now = self.elapsed()
         if not self.samples or now - self.samples[-1][0] >= SAMPLE_PERIOD:
             self.samples.append((now, *self.sample()))
+
+    def maybe_sample(self, warm_up):
+        now = self.elapsed()
+        self.sample_if_due()
         if self.baseline is None and now >= warm_up:
             self.baseline = self.quiet_sample()
             self.baseline_time = self.elapsed()
@@ -437,6 +441,9 @@ class Soak:
         before = self.stops(self.state())
         while time.monotonic() < end:
             self.operate()
+            # Within the spell too, so that the samples come every 5 s and not once per spell and
+            # fault: the fewer the intervals, the larger the share one cache fill takes of them.
+            self.sample_if_due()
         after = self.state()
         if self.stops(after) != before:
             self.fail(f"an error stop with no fault (last-stop={after['last-stop']}); state: {after['line']}")
