@@ -28,6 +28,17 @@ WARM_UP = 60.0
 # code paths are first touched, which is shared page cache bounded by the files, not growth.
 RSS_GROWTH_LIMIT_KIB = 1024
 SAMPLE_PERIOD = 5.0
+# glibc raises its mmap threshold to the largest block freed so far, and its trim threshold to
+# twice that. After the first resizes the console's image (1.3 MiB, up to 2.1 MiB while the window
+# is larger) therefore comes from the heap, which keeps 2-4 MiB of free space resident for the
+# images to come and go in. A small block that stays (a glyph tile for a byte shown the first time)
+# can split that space, and the next image then grows the heap by about its own size: 1.7 MiB more
+# resident for 0.1 MiB more held, at any time in a run. Pinned at glibc's default, the threshold
+# gives every image a mapping of its own, returned when freed, so resident memory follows what
+# kt57d holds, and a leak shows at once instead of filling that free space first.
+KT57D_MALLOC_TUNABLES = "glibc.malloc.mmap_threshold=131072"
+# The operator's resizes: up to this many pixels wider and half as many higher, then back.
+RESIZE_GROWTH = 200
 # Qt runs some of its own work (seen after resizes) on its global thread pool, which keeps each
 # helper thread, with an eventfd, for 30 s after its last job: counts are compared once it has none.
 POOL_THREAD = "Thread (pooled)"
@@ -131,7 +142,9 @@ class Soak:
         self.fault_kinds = {}
         self.ctl_slowest = 0.0
         self.samples = []
+        self.garbage_times = []     # when each garbage fault began: new bytes on the screen
         self.baseline = None
+        self.baseline_time = None
         self.baseline_note = ""
         self.final = None
         self.resident = 0           # VmRSS at the last sample, file pages included, for the report
@@ -222,7 +235,7 @@ class Soak:
         with open(os.path.join(self.folder, "KT57Mode.txt"), "w", encoding="ascii") as mode:
             mode.write("AD\n")  # automatic, detail view: the frames are drawn too
         self.kt57d_log = open(os.path.join(self.work, "kt57d.log"), "w")
-        self.kt57d = subprocess.Popen([self.args.kt57d], cwd=self.folder, env=dict(self.env, DISPLAY=self.display),
+        self.kt57d = subprocess.Popen([self.args.kt57d], cwd=self.folder, env=self.kt57d_env(),
                                       stdout=self.kt57d_log, stderr=subprocess.STDOUT)
         self.processes.append(self.kt57d)
         deadline = time.monotonic() + 20
@@ -239,6 +252,13 @@ class Soak:
         self.height = int(re.search(r"HEIGHT=(\d+)", self.window_size).group(1))
         self.say(f"kt57d pid {self.kt57d.pid} on {self.display}, window {self.window} {self.width}x{self.height}; "
                  f"logs in {self.work}")
+
+    def kt57d_env(self):
+        env = dict(self.env, DISPLAY=self.display)
+        env["GLIBC_TUNABLES"] = ":".join(filter(None, [env.get("GLIBC_TUNABLES"), KT57D_MALLOC_TUNABLES]))
+        if self.args.plant_leak:
+            env["LD_PRELOAD"] = " ".join(filter(None, [self.args.plant_leak, env.get("LD_PRELOAD")]))
+        return env
 
     def start_xvfb(self):
         read_end, write_end = os.pipe()
@@ -350,12 +370,17 @@ class Soak:
             time.sleep(0.2 if pool_busy else 0.02)
         return previous
 
-    def maybe_sample(self, warm_up):
+    def sample_if_due(self):
         now = self.elapsed()
         if not self.samples or now - self.samples[-1][0] >= SAMPLE_PERIOD:
             self.samples.append((now, *self.sample()))
+
+    def maybe_sample(self, warm_up):
+        now = self.elapsed()
+        self.sample_if_due()
         if self.baseline is None and now >= warm_up:
             self.baseline = self.quiet_sample()
+            self.baseline_time = self.elapsed()
             self.resident_baseline = self.resident
             self.say(f"baseline after {warm_up:.0f} s{self.baseline_note}: own memory {self.baseline[0]} KiB, "
                      f"fds {self.baseline[1]}, threads {self.baseline[2]}: {self.describe_resources()}")
@@ -383,10 +408,7 @@ class Soak:
         """One operator action during a quiet spell, checked where its effect is certain."""
         action = self.random.choice(["resize", "stop-continue", "step", "post", "state", "input"])
         if action == "resize":
-            grow = self.random.randint(1, 200)
-            self.xdotool("windowsize", "--sync", self.window, str(self.width + grow), str(self.height + grow // 2))
-            self.xdotool("windowsize", "--sync", self.window, str(self.width), str(self.height))
-            self.state()  # the repaints were handled and kt57d still answers
+            self.resize(self.random.randint(1, RESIZE_GROWTH))
         elif action == "stop-continue":
             self.key("S")
             self.wait_state("S stops the program", self.stopped, time.monotonic() + 2)
@@ -410,10 +432,18 @@ class Soak:
             self.inputs = self.random.randrange(1 << 24)
             self.board.send(f"input {self.inputs:06X}")
 
+    def resize(self, grow):
+        self.xdotool("windowsize", "--sync", self.window, str(self.width + grow), str(self.height + grow // 2))
+        self.xdotool("windowsize", "--sync", self.window, str(self.width), str(self.height))
+        self.state()  # the repaints were handled and kt57d still answers
+
     def quiet_spell(self, end):
         before = self.stops(self.state())
         while time.monotonic() < end:
             self.operate()
+            # Within the spell too, so that the samples come every 5 s and not once per spell and
+            # fault: the fewer the intervals, the larger the share one cache fill takes of them.
+            self.sample_if_due()
         after = self.state()
         if self.stops(after) != before:
             self.fail(f"an error stop with no fault (last-stop={after['last-stop']}); state: {after['line']}")
@@ -452,6 +482,8 @@ class Soak:
         if before["mode"] not in "AP" or self.stopped(before):
             self.fail(f"the program should run before a fault; state: {before['line']}")
         began = time.monotonic()
+        if kind == "garbage":
+            self.garbage_times.append(self.elapsed())
         if begin is not None:
             self.board.send(begin)
         if lasting == "short" and begin is not None:
@@ -509,6 +541,9 @@ class Soak:
             warm_up = self.duration / 2
             self.baseline_note = f" (half the run: shorter than twice the {WARM_UP:.0f} s warm-up)"
         self.restart_and_expect_frames("start-up")
+        # The X backing store keeps the shared segment of the largest size the window has had: the
+        # warm-up gives it that size at once rather than whenever the random resizes reach it.
+        self.resize(RESIZE_GROWTH)
         end = self.started + self.duration
         while time.monotonic() < end:
             self.maybe_sample(warm_up)
@@ -519,8 +554,10 @@ class Soak:
             self.maybe_sample(warm_up)
         if self.baseline is None:
             self.baseline = self.quiet_sample()
+            self.baseline_time = self.elapsed()
             self.resident_baseline = self.resident
         self.final = self.quiet_sample()
+        self.final_time = self.elapsed()
         self.say(f"at the end: {self.describe_resources()}")
         self.say("faults: " + ", ".join(f"{kind} {count}" for kind, count in sorted(self.fault_kinds.items())))
         self.check_resources()
@@ -539,17 +576,44 @@ class Soak:
         self.say(f"resources: own memory {rss0}->{rss1} KiB (peak sampled {peak}), resident with file pages "
                  f"{self.resident_baseline}->{self.resident} KiB, fds {fds0}->{fds1}, "
                  f"threads {threads0}->{threads1}; slowest kt57-ctl {self.ctl_slowest * 1000:.0f} ms")
-        # The first minutes fill caches once (first resizes, first red texts, Qt's glyph caches): a
-        # run with no whole minute after its warm-up minute reports the memory but cannot judge it.
+        # The first minute fills most caches once (first texts, first red texts, the glyph tiles of
+        # the bytes the board sends): a run with no whole minute after its warm-up minute reports the
+        # memory but cannot judge it.
         if self.duration < 2 * WARM_UP:
             self.say(f"own memory not held to the limit: no minute after the {WARM_UP:.0f} s warm-up in a "
                      f"{self.duration / 60:.1f}-minute run")
-        elif rss1 - rss0 > RSS_GROWTH_LIMIT_KIB:
-            self.fail(f"kt57d's own resident memory grew by {rss1 - rss0} KiB after the warm-up (limit 1 MiB)")
+        else:
+            rose, counted = self.memory_floor_rises()
+            self.say(f"own memory after the warm-up: {rss1 - rss0:+d} KiB (limit 1 MiB); its floor rose in {rose} "
+                     f"of {counted} sample intervals without garbage (steady growth: more than half)")
+            if rss1 - rss0 > RSS_GROWTH_LIMIT_KIB:
+                self.fail(f"kt57d's own resident memory grew by {rss1 - rss0} KiB after the warm-up (limit 1 MiB)")
+            if 2 * rose > counted:
+                self.fail(f"kt57d's own memory grew steadily after the warm-up: its floor rose in {rose} of "
+                          f"{counted} sample intervals without garbage, {rss0}->{rss1} KiB")
         if fds1 > fds0:
             self.fail(f"kt57d's open descriptors grew from {fds0} to {fds1}")
         if threads1 > threads0:
             self.fail(f"kt57d's threads grew from {threads0} to {threads1}")
+
+    def memory_floor_rises(self):
+        """In how many sample intervals after the baseline kt57d's own memory rose for good, of those
+        with no garbage fault. The floor at a sample is the least memory from it to the end, so a
+        resize caught half-way (two console images mapped) is no rise. A leak raises it in nearly every
+        interval; a cache that fills, in a few. The one cache still filling after the warm-up, the
+        glyph tiles, grows when garbage puts a byte on the screen the first time, so intervals with
+        garbage are left out here; the 1 MiB limit still counts what they add."""
+        points = [(when, rss) for when, rss, _, _ in self.samples if when >= self.baseline_time]
+        points.append((self.final_time, self.final[0]))
+        floors = [min(rss for _, rss in points[index:]) for index in range(len(points))]
+        rose = counted = 0
+        for index in range(len(points) - 1):
+            begun, ended = points[index][0], points[index + 1][0]
+            if any(begun <= when < ended for when in self.garbage_times):
+                continue
+            counted += 1
+            rose += floors[index + 1] > floors[index]
+        return rose, counted
 
     def finish(self):
         self.ctl("menu", "40001")
@@ -598,10 +662,16 @@ def main():
     parser.add_argument("--board", required=True)
     parser.add_argument("--ctl", required=True)
     parser.add_argument("--minutes", type=float, default=float(os.environ.get("SOAK_MINUTES", "10")))
+    parser.add_argument("--plant-leak", metavar="LIBRARY",
+                        help="preload this library into kt57d: a leak the memory verdict must catch (a test of the soak)")
     parser.add_argument("--seed", type=int, default=int(os.environ.get("SOAK_SEED", str(int(time.time())))))
     args = parser.parse_args()
     if args.minutes <= 0:
         parser.error("--minutes must be above 0")
+    if args.plant_leak:
+        if not os.path.isfile(args.plant_leak):
+            parser.error(f"--plant-leak: no file {args.plant_leak}")
+        args.plant_leak = os.path.abspath(args.plant_leak)  # kt57d runs in its own folder
     for tool in ("Xvfb", "xdotool"):
         if shutil.which(tool) is None:
             print(f"soak-desktop: {tool} is not installed (scripts/install-deps.sh installs it)", file=sys.stderr)
@@ -610,6 +680,9 @@ def main():
 
     soak = Soak(args)
     print(f"soak-desktop: {args.minutes} min, seed {args.seed} (SOAK_SEED={args.seed} repeats the choices)", flush=True)
+    if args.plant_leak:
+        rate = os.environ.get("KT57_PLANTED_LEAK_KIB") or "4"
+        print(f"soak-desktop: a leak of {rate} KiB/s planted in kt57d ({args.plant_leak}): this run must FAIL", flush=True)
     verdict = "FAIL"
     try:
         soak.run()
