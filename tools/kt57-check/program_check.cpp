@@ -11,6 +11,7 @@
 #include "sequencer/line_parser.h"
 #include "sequencer/loader.h"
 #include "sequencer/opcode.h"
+#include "sequencer/run_control.h"
 #include "sequencer/sleep_time.h"
 #include "sequencer/text_mode_reader.h"
 
@@ -89,8 +90,8 @@ std::string describeLines(const std::vector<int32_t>& indices) {
     for (size_t start = 0; start < indices.size();) {
         size_t end = start;
         while (end + 1 < indices.size() && indices[end + 1] == indices[end] + 1) ++end;
-        runs.push_back(end == start ? std::to_string(indices[start] + 1)
-                                    : std::to_string(indices[start] + 1) + " to " + std::to_string(indices[end] + 1));
+        const std::string first = std::to_string(shownLineNumber(indices[start]));
+        runs.push_back(end == start ? first : first + " to " + std::to_string(shownLineNumber(indices[end])));
         start = end + 1;
     }
     std::string text = indices.size() == 1 ? "line " : "lines ";
@@ -153,7 +154,7 @@ private:
     // position: in the piece of program line index.
     void add(int32_t index, int position, Severity severity, std::string message) {
         const Piece& piece = pieces_[static_cast<size_t>(index)];
-        findings_.push_back({static_cast<int>(index) + 1, std::move(message), piece.fileLine,
+        findings_.push_back({static_cast<int>(shownLineNumber(index)), std::move(message), piece.fileLine,
                              piece.fileColumn + position, severity, {}});
     }
     void warn(int32_t index, int position, std::string message) {
@@ -580,7 +581,8 @@ private:
                 warn(static_cast<int32_t>(start), static_cast<int>(pieces_[start].bytes.size()),
                      "the line has " + std::to_string(characters) +
                          " characters; lines over 98 are read in pieces of 99, here program lines " +
-                         std::to_string(start + 1) + " to " + std::to_string(last + 1));
+                         std::to_string(shownLineNumber(static_cast<int32_t>(start))) + " to " +
+                         std::to_string(shownLineNumber(static_cast<int32_t>(last))));
             }
             start = last + 1;
         }
