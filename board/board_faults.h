@@ -14,6 +14,8 @@ struct BoardFaults {
     bool statusFails = false;
     bool readFails = false;
 
+    bool operator==(const BoardFaults&) const = default;
+
     bool& fails(FailingCall call) {
         switch (call) {
         case FailingCall::Open: return openFails;

@@ -21,6 +21,8 @@ public:
     uint32_t inputs = 0;   // 24 bits, set from outside
     char serialNumber[serialNumberCapacity] = {};
     bool muted = false;
+
+    bool operator==(const BoardModel&) const = default;
 };
 
 }  // namespace kt57

@@ -20,7 +20,7 @@ BoardSession::BoardSession(Clock& clock, BoardCable* cable) : clock_(clock), cab
     if (cable_ == nullptr) return;
     // A cable starts out of its socket: the transport plugs it in when it is ready to serve.
     faults.unplugged = true;
-    unplugApplied_ = true;
+    traffic_.unplugApplied = true;
 }
 
 void BoardSession::report(BoardEventKind kind, const unsigned char* bytes, size_t size, uint32_t value) {
@@ -41,9 +41,9 @@ bool BoardSession::plug(char* error, size_t errorCapacity) {
 
 void BoardSession::applyUnplug() {
     // The board is gone: its link dies for good and nothing queued survives.
-    liveLink_ = 0;
+    traffic_.liveLink = 0;
     dropLinkState();
-    unplugApplied_ = true;
+    traffic_.unplugApplied = true;
     if (cable_ != nullptr) cable_->disconnectCable();
     report(BoardEventKind::Unplugged);
 }
@@ -58,7 +58,7 @@ bool BoardSession::applyPlug(char* error, size_t errorCapacity) {
         faults.unplugged = true;
         return false;
     }
-    unplugApplied_ = false;
+    traffic_.unplugApplied = false;
     // A board plugged in again is a new device: a new link and an empty queue.
     if (cable_ != nullptr) openLink();
     report(BoardEventKind::Plugged);
@@ -77,18 +77,18 @@ void BoardSession::setSerialNumber(const char* serial) {
 
 void BoardSession::inject(const unsigned char* bytes, size_t size) {
     update();
-    if (liveLink_ == 0 || bytes == nullptr || size == 0) return;
+    if (traffic_.liveLink == 0 || bytes == nullptr || size == 0) return;
     pushReceived(bytes, size);
     report(BoardEventKind::Injected, bytes, size);
 }
 
 void BoardSession::update() {
-    if (faults.unplugged && !unplugApplied_) applyUnplug();
-    if (!faults.unplugged && unplugApplied_) applyPlug(nullptr, 0);
+    if (faults.unplugged && !traffic_.unplugApplied) applyUnplug();
+    if (!faults.unplugged && traffic_.unplugApplied) applyPlug(nullptr, 0);
     const int64_t now = clock_.nowMilliseconds();
     for (;;) {
         PendingReply* next = nullptr;
-        for (PendingReply& reply : pending_) {
+        for (PendingReply& reply : traffic_.pending) {
             if (!reply.used || reply.dueMilliseconds > now) continue;
             if (next == nullptr || reply.dueMilliseconds < next->dueMilliseconds ||
                 (reply.dueMilliseconds == next->dueMilliseconds && reply.order < next->order))
@@ -108,8 +108,8 @@ bool BoardSession::listed() {
 
 BoardSession::Link BoardSession::openLink() {
     dropLinkState();
-    liveLink_ = ++lastLink_;
-    return liveLink_;
+    traffic_.liveLink = ++traffic_.lastLink;
+    return traffic_.liveLink;
 }
 
 LinkOpen BoardSession::open(const char* serial, Link& link) {
@@ -119,7 +119,7 @@ LinkOpen BoardSession::open(const char* serial, Link& link) {
     const size_t length = boundedLength(model.serialNumber, sizeof model.serialNumber - 1);
     if (std::strncmp(serial, model.serialNumber, length) != 0 || serial[length] != '\0') return LinkOpen::NotFound;
     // A device serves one link at a time, like the real driver.
-    if (faults.openFails || liveLink_ != 0) return LinkOpen::Refused;
+    if (faults.openFails || traffic_.liveLink != 0) return LinkOpen::Refused;
     link = openLink();
     return LinkOpen::Opened;
 }
@@ -127,45 +127,45 @@ LinkOpen BoardSession::open(const char* serial, Link& link) {
 bool BoardSession::close(Link link) {
     update();
     if (!isLive(link)) return false;
-    liveLink_ = 0;
+    traffic_.liveLink = 0;
     dropLinkState();
     return true;
 }
 
 void BoardSession::dropLinkState() {
-    receiveHead_ = 0;
-    receiveSize_ = 0;
-    for (PendingReply& reply : pending_) reply.used = false;
-    commandSize_ = 0;
+    traffic_.receiveHead = 0;
+    traffic_.receiveSize = 0;
+    for (PendingReply& reply : traffic_.pending) reply.used = false;
+    traffic_.commandSize = 0;
 }
 
 void BoardSession::pushReceived(const unsigned char* bytes, size_t size) {
-    for (size_t i = 0; i < size && receiveSize_ < receiveCapacity; ++i) {
-        receive_[(receiveHead_ + receiveSize_) % receiveCapacity] = bytes[i];
-        ++receiveSize_;
+    for (size_t i = 0; i < size && traffic_.receiveSize < receiveCapacity; ++i) {
+        traffic_.receive[(traffic_.receiveHead + traffic_.receiveSize) % receiveCapacity] = bytes[i];
+        ++traffic_.receiveSize;
     }
 }
 
 void BoardSession::takeWrittenByte(unsigned char byte) {
     // Every 9 bytes make a frame, with no resynchronisation on CR: a frame out of step is answered
     // as whatever its 9 bytes say, which is usually nothing.
-    command_[commandSize_++] = byte;
-    if (commandSize_ < frameBytes) return;
-    commandSize_ = 0;
+    traffic_.command[traffic_.commandSize++] = byte;
+    if (traffic_.commandSize < frameBytes) return;
+    traffic_.commandSize = 0;
     unsigned char reply[frameBytes];
     bool outputsSet = false;
-    const bool answered = model.answerCommand(command_, reply, &outputsSet);
-    report(BoardEventKind::Command, command_, frameBytes);
+    const bool answered = model.answerCommand(traffic_.command, reply, &outputsSet);
+    report(BoardEventKind::Command, traffic_.command, frameBytes);
     if (outputsSet) report(BoardEventKind::Outputs, nullptr, 0, model.outputs);
     if (!answered) {
         report(BoardEventKind::Silent);
         return;
     }
-    for (PendingReply& slot : pending_) {
+    for (PendingReply& slot : traffic_.pending) {
         if (slot.used) continue;
         slot.used = true;
         slot.dueMilliseconds = clock_.nowMilliseconds() + (latencyMilliseconds > 0 ? latencyMilliseconds : 0);
-        slot.order = nextOrder_++;
+        slot.order = traffic_.nextOrder++;
         std::memcpy(slot.bytes, reply, frameBytes);
         report(BoardEventKind::ReplyQueued, slot.bytes, frameBytes);
         return;
@@ -185,10 +185,10 @@ LinkCall BoardSession::read(Link link, unsigned char* out, size_t capacity, size
     count = 0;
     if (!isLive(link)) return LinkCall::Dead;
     if (faults.readFails) return LinkCall::Fails;
-    while (count < capacity && receiveSize_ > 0) {
-        out[count++] = receive_[receiveHead_];
-        receiveHead_ = (receiveHead_ + 1) % receiveCapacity;
-        --receiveSize_;
+    while (count < capacity && traffic_.receiveSize > 0) {
+        out[count++] = traffic_.receive[traffic_.receiveHead];
+        traffic_.receiveHead = (traffic_.receiveHead + 1) % receiveCapacity;
+        --traffic_.receiveSize;
     }
     return LinkCall::Done;
 }
@@ -198,13 +198,13 @@ LinkCall BoardSession::status(Link link, size_t& queued) {
     queued = 0;
     if (!isLive(link)) return LinkCall::Dead;
     if (faults.statusFails) return LinkCall::Fails;
-    queued = receiveSize_;
+    queued = traffic_.receiveSize;
     return LinkCall::Done;
 }
 
 size_t BoardSession::queuedBytes() {
     update();
-    return receiveSize_;
+    return traffic_.receiveSize;
 }
 
 int BoardSession::millisecondsUntilDue() const {
@@ -212,7 +212,7 @@ int BoardSession::millisecondsUntilDue() const {
     // and a host that then waits for the next due time would hold it until some other wake-up.
     const int64_t now = clock_.nowMilliseconds();
     int64_t earliest = -1;
-    for (const PendingReply& reply : pending_) {
+    for (const PendingReply& reply : traffic_.pending) {
         if (!reply.used) continue;
         const int64_t wait = reply.dueMilliseconds > now ? reply.dueMilliseconds - now : 0;
         if (earliest < 0 || wait < earliest) earliest = wait;

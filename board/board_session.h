@@ -50,8 +50,8 @@ public:
 
     bool listed();
     LinkOpen open(const char* serial, Link& link);
-    bool isLive(Link link) const { return link != 0 && link == liveLink_; }
-    Link liveLink() const { return liveLink_; }
+    bool isLive(Link link) const { return link != 0 && link == traffic_.liveLink; }
+    Link liveLink() const { return traffic_.liveLink; }
     bool close(Link link);
     LinkCall write(Link link, const unsigned char* bytes, size_t size);
     LinkCall read(Link link, unsigned char* out, size_t capacity, size_t& count);
@@ -62,14 +62,46 @@ public:
     int millisecondsUntilDue() const;
     int64_t now() { return clock_.nowMilliseconds(); }
 
-private:
     struct PendingReply {
         bool used = false;
         int64_t dueMilliseconds = 0;
         uint64_t order = 0;  // keeps replies due at the same moment in the order they were written
         unsigned char bytes[frameLength] = {};
+        bool operator==(const PendingReply&) const = default;
     };
+    // The links, the queues and the partial command: fixed-size, since the running core allocates
+    // nothing.
+    struct Traffic {
+        Link liveLink = 0;
+        Link lastLink = 0;
+        bool unplugApplied = false;
+        unsigned char receive[receiveCapacity] = {};
+        size_t receiveHead = 0;
+        size_t receiveSize = 0;
+        PendingReply pending[pendingCapacity];
+        uint64_t nextOrder = 0;
+        unsigned char command[frameLength] = {};
+        size_t commandSize = 0;
+        bool operator==(const Traffic&) const = default;
+    };
+    // Everything about the board that changes as it runs (not the clock, the cable or the event
+    // sink), so that a rehearsal can be put back to an earlier moment.
+    struct State {
+        BoardModel model;
+        BoardFaults faults;
+        int latencyMilliseconds = 1;
+        Traffic traffic;
+        bool operator==(const State&) const = default;
+    };
+    State saveState() const { return State{model, faults, latencyMilliseconds, traffic_}; }
+    void restoreState(const State& state) {
+        model = state.model;
+        faults = state.faults;
+        latencyMilliseconds = state.latencyMilliseconds;
+        traffic_ = state.traffic;
+    }
 
+private:
     void applyUnplug();
     bool applyPlug(char* error, size_t errorCapacity);
     Link openLink();
@@ -78,19 +110,9 @@ private:
     void takeWrittenByte(unsigned char byte);
     void report(BoardEventKind kind, const unsigned char* bytes = nullptr, size_t size = 0, uint32_t value = 0);
 
-    // Fixed-size state only: the running core allocates nothing.
     Clock& clock_;
     BoardCable* cable_;
-    Link liveLink_ = 0;
-    Link lastLink_ = 0;
-    bool unplugApplied_ = false;
-    unsigned char receive_[receiveCapacity] = {};
-    size_t receiveHead_ = 0;
-    size_t receiveSize_ = 0;
-    PendingReply pending_[pendingCapacity];
-    uint64_t nextOrder_ = 0;
-    unsigned char command_[frameLength] = {};
-    size_t commandSize_ = 0;
+    Traffic traffic_;
 };
 
 }  // namespace kt57

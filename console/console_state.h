@@ -10,6 +10,8 @@ namespace kt57 {
 struct TextContext {
     int32_t open = 0;         // 1 while a context is open
     int32_t colourIndex = 0;  // palette index it was opened with
+
+    bool operator==(const TextContext&) const = default;
 };
 
 struct ConsoleState {
@@ -18,6 +20,8 @@ struct ConsoleState {
     int32_t listingDirty = 0;  // next drawListing draws numbers and texts too
     TextSurface* surface = &noTextSurface();       // platform service
     ModifierKeys* modifiers = &noModifierKeys();  // platform service
+
+    bool operator==(const ConsoleState&) const = default;
 };
 
 }  // namespace kt57

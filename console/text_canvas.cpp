@@ -1,6 +1,7 @@
 #include "console/text_canvas.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "console/cp932.h"
 
@@ -63,6 +64,47 @@ void TextCanvas::clear() {
     }
     bandCount_ = 0;
     overflowed_ = false;
+}
+
+void TextCanvas::save(Snapshot& snapshot) const {
+    static_assert(sizeof(Cell) == sizeof(uint32_t), "a cell is one word of a snapshot");
+    snapshot.bandY.assign(bandY_, bandY_ + bandCount_);
+    snapshot.bandExtent.assign(bandExtent_, bandExtent_ + bandCount_);
+    size_t total = 0;
+    for (int index = 0; index < bandCount_; ++index) total += static_cast<size_t>(bandExtent_[index]);
+    snapshot.cells.resize(total);
+    size_t at = 0;
+    for (int index = 0; index < bandCount_; ++index) {
+        const size_t count = static_cast<size_t>(bandExtent_[index]);
+        if (count > 0) std::memcpy(snapshot.cells.data() + at, band(index), count * sizeof(Cell));
+        at += count;
+    }
+    snapshot.open = open_;
+    snapshot.colour = colour_;
+    snapshot.width = width_;
+    snapshot.height = height_;
+    snapshot.resizeCount = resizeCount_;
+    snapshot.drawCount = drawCount_;
+    snapshot.overflowed = overflowed_;
+}
+
+void TextCanvas::restore(const Snapshot& snapshot) {
+    clear();
+    size_t at = 0;
+    for (size_t index = 0; index < snapshot.bandY.size() && index < static_cast<size_t>(maxBands); ++index) {
+        const int band = findOrAddBand(snapshot.bandY[index]);
+        const size_t count = static_cast<size_t>(snapshot.bandExtent[index]);
+        if (count > 0) std::memcpy(this->band(band), snapshot.cells.data() + at, count * sizeof(Cell));
+        bandExtent_[band] = snapshot.bandExtent[index];
+        at += count;
+    }
+    open_ = snapshot.open;
+    colour_ = snapshot.colour;
+    width_ = snapshot.width;
+    height_ = snapshot.height;
+    resizeCount_ = snapshot.resizeCount;
+    drawCount_ = snapshot.drawCount;
+    overflowed_ = snapshot.overflowed;
 }
 
 int TextCanvas::findBand(int y) const {

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "console/text_surface.h"
 
@@ -61,9 +62,27 @@ public:
     // True when a draw reached past the fixed storage since the last clear (then render() is incomplete).
     bool overflowed() const { return overflowed_; }
 
+    // Everything the canvas holds, compactly: the drawn columns of each band (cells beyond them are
+    // blank) and the drawing state. Lets a rehearsal put the screen back as it was at a moment.
+    struct Snapshot {
+        std::vector<int> bandY;
+        std::vector<int> bandExtent;
+        std::vector<uint32_t> cells;  // each band's drawn columns in band order, one word a cell
+        bool open = false;
+        int colour = 0;
+        int width = 0;
+        int height = 0;
+        int resizeCount = 0;
+        long drawCount = 0;
+        bool overflowed = false;
+        bool operator==(const Snapshot&) const = default;
+    };
+    void save(Snapshot& snapshot) const;  // reuses the snapshot's storage
+    void restore(const Snapshot& snapshot);
+
 private:
     enum CellKind : uint8_t { Blank, Single, PairFirst, PairSecond, BrokenHalf };
-    struct Cell {
+    struct Cell {  // four bytes: a snapshot keeps each as one word
         uint8_t kind;
         uint8_t colour;
         uint8_t first;   // the byte, or the lead byte of a pair

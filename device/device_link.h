@@ -21,6 +21,8 @@ struct DeviceLink {
     char serialNumber[16] = {};  // NUL-terminated; empty = none known
     FtDriver* driver = &noDriver();          // platform service: the eight calls
     BlockingWait* wait = &noBlockingWait();  // platform service: releaseLink's 20 ms
+
+    bool operator==(const DeviceLink&) const = default;
 };
 
 // Open when the board is opened and configured, Closed otherwise. The caller stores it in linkState.

@@ -26,6 +26,7 @@ LEVELS = [
     ["platform/posix"],
     ["platform/linux"],
     ["platform/headless", "platform/win32"],
+    ["timeline"],          # the rehearsal as a timeline, over the headless run; platform-free
     ["platform/qt"],       # kt57d on Linux: the tty backend and the POSIX files below it
     ["tools/common"],
     ["tools/kt57-board", "tools/kt57-check", "tools/kt57-ctl", "tools/kt57-run"],

@@ -11,6 +11,8 @@ struct MachineState {
     int32_t conditionFlag = 0;   // 0 or 1, result of AND, OR, FCH
     int32_t flagRegister = 0;    // 24-bit software flag bits
     int32_t loopCounter = 0;     // 0-999
+
+    bool operator==(const MachineState&) const = default;
 };
 
 }  // namespace kt57

@@ -13,11 +13,15 @@ struct ProgramLine {
     int32_t target;   // -1 = no jump; else line index, lineCount = the end
     int32_t operand;  // -1 = none or invalid; else 0..0xFFFFFF
     int32_t opcode;   // an OpCode value
+
+    bool operator==(const ProgramLine&) const = default;
 };
 
 struct ProgramStore {
     ProgramLine lines[maxProgramLines];
     int32_t lineCount;
+
+    bool operator==(const ProgramStore&) const = default;
 };
 
 }  // namespace kt57

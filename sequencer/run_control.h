@@ -33,6 +33,8 @@ struct RunControl {
     int32_t burstCount = 0;    // 0-200
     int32_t releaseCount = 0;  // 0-10
     int32_t connectFailures = 0;
+
+    bool operator==(const RunControl&) const = default;
 };
 
 // Inside, lines are indices from 0; a person reads the number the screen and kt57-check show.

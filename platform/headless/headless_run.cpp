@@ -100,6 +100,61 @@ bool HeadlessRun::idle() const {
            s.link.linkState != LinkState::Open;
 }
 
+int64_t HeadlessRun::nextDue() const {
+    if (finished()) return -1;
+    int64_t due = -1;
+    if (eventsPending()) due = events_[nextEvent_].at;
+    if (timer_.armed() && (due < 0 || timer_.due() < due)) due = timer_.due();
+    return due;
+}
+
+void HeadlessRun::save(HeadlessSnapshot& snapshot) const {
+    const Sequencer& s = app_.sequencer;
+    snapshot.machine = s.machine;
+    snapshot.run = s.run;
+    snapshot.link = s.link;
+    snapshot.console = s.console;
+    // The services are the run's own and stay installed; leaving them out lets two runs compare.
+    snapshot.link.driver = nullptr;
+    snapshot.link.wait = nullptr;
+    snapshot.console.surface = nullptr;
+    snapshot.console.modifiers = nullptr;
+    snapshot.shell = app_.shell;
+    snapshot.now = clock_.now();
+    snapshot.timer = timer_.saveState();
+    snapshot.board = board_.session.saveState();
+    canvas_.save(snapshot.canvas);
+    snapshot.window = window_.saveState();
+    snapshot.controlHeld = modifiers_.control;
+    snapshot.shiftHeld = modifiers_.shift;
+    snapshot.eventsDelivered = nextEvent_;
+    snapshot.ticks = ticks_;
+}
+
+void HeadlessRun::restore(const HeadlessSnapshot& snapshot) {
+    Sequencer& s = app_.sequencer;
+    s.machine = snapshot.machine;
+    s.run = snapshot.run;
+    DeviceLink link = snapshot.link;
+    link.driver = s.link.driver;
+    link.wait = s.link.wait;
+    s.link = link;
+    ConsoleState console = snapshot.console;
+    console.surface = s.console.surface;
+    console.modifiers = s.console.modifiers;
+    s.console = console;
+    app_.shell = snapshot.shell;
+    clock_.restoreNow(snapshot.now);
+    timer_.restoreState(snapshot.timer);
+    board_.session.restoreState(snapshot.board);
+    canvas_.restore(snapshot.canvas);
+    window_.restoreState(snapshot.window);
+    modifiers_.control = snapshot.controlHeld;
+    modifiers_.shift = snapshot.shiftHeld;
+    nextEvent_ = snapshot.eventsDelivered;
+    ticks_ = snapshot.ticks;
+}
+
 void HeadlessRun::deliverTick() {
     const uint64_t before = timer_.generation();
     ++ticks_;

@@ -32,6 +32,7 @@
 #include "console/text_canvas.h"
 #include "device/board_protocol.h"
 #include "platform/headless/headless_event.h"
+#include "platform/headless/headless_snapshot.h"
 #include "platform/headless/headless_timer.h"
 #include "platform/headless/headless_window.h"
 #include "platform/headless/held_modifiers.h"
@@ -88,6 +89,16 @@ public:
     HeadlessWindow& window() { return window_; }
     HeldModifiers& modifiers() { return modifiers_; }
     int ticksDelivered() const { return ticks_; }
+    // The scripted events in delivery order, and how many of them have been delivered.
+    const std::vector<HeadlessEvent>& events() const { return events_; }
+    size_t eventsDelivered() const { return nextEvent_; }
+    // When the next message falls due (an event or a tick), or -1 when none will.
+    int64_t nextDue() const;
+
+    // The whole state now, and back: restore() takes only a snapshot saved from this same run
+    // (the services it installed stay as they are) and is meant between two deliveries.
+    void save(HeadlessSnapshot& snapshot) const;
+    void restore(const HeadlessSnapshot& snapshot);
 
 private:
     void deliver(const HeadlessEvent& event);

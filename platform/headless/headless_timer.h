@@ -30,6 +30,21 @@ public:
     // Changes with every set and kill: tells the loop whether a tick's handler touched the timer.
     uint64_t generation() const { return generation_; }
 
+    struct State {
+        bool armed = false;
+        int interval = 0;
+        int64_t due = 0;
+        uint64_t generation = 0;
+        bool operator==(const State&) const = default;
+    };
+    State saveState() const { return State{armed_, interval_, due_, generation_}; }
+    void restoreState(const State& state) {
+        armed_ = state.armed;
+        interval_ = state.interval;
+        due_ = state.due;
+        generation_ = state.generation;
+    }
+
     // After a tick that left the timer running: the next period, at most one of them overdue.
     void advancePastTick() {
         due_ += interval_;

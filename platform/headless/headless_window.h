@@ -29,6 +29,23 @@ public:
     int exitCode() const { return exitCode_; }
     const std::string& title() const { return title_; }
 
+    struct State {
+        std::string title;
+        bool created = false;
+        bool destroyed = false;
+        bool quitPosted = false;
+        int exitCode = 0;
+        bool operator==(const State&) const = default;
+    };
+    State saveState() const { return State{title_, created_, destroyed_, quitPosted_, exitCode_}; }
+    void restoreState(const State& state) {
+        title_ = state.title;
+        created_ = state.created;
+        destroyed_ = state.destroyed;
+        quitPosted_ = state.quitPosted;
+        exitCode_ = state.exitCode;
+    }
+
 private:
     Application& app_;
     TextCanvas& canvas_;

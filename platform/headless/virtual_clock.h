@@ -19,6 +19,8 @@ public:
         if (milliseconds > now_) now_ = milliseconds;
     }
     int64_t now() const { return now_; }
+    // Only a rehearsal put back to an earlier moment sets the clock back.
+    void restoreNow(int64_t milliseconds) { now_ = milliseconds; }
 
 private:
     int64_t now_ = 0;

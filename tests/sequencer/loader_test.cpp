@@ -16,8 +16,6 @@
 
 namespace kt57 {
 
-bool operator==(const ProgramLine& a, const ProgramLine& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 namespace {
 
 ProgramStore loadBytes(const std::string& bytes) {

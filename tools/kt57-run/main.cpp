@@ -1,5 +1,6 @@
 // kt57-run: rehearses a program headless, against the virtual board in virtual time, and prints
 // a trace. Usage and formats: docs/kt57-run.md.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "shell/mode_file.h"
 #include "tools/common/bounded_file.h"
 #include "tools/kt57-run/events_file.h"
+#include "tools/kt57-run/moment_queries.h"
 #include "tools/kt57-run/run_trace.h"
 #include "tools/kt57-run/run_waves.h"
 
@@ -31,6 +33,10 @@ constexpr kt57::CommandOption runOptions[] = {
     {"--vcd", "FILE", "also write the rehearsal as a waveform (docs/waveforms.md); the trace is the same", nullptr,
      nullptr},
     {"--error-lines", nullptr, "after each error stop, also print the program line it stopped at", nullptr, nullptr},
+    {"--at", "MS", "instead of the trace, print the screen and the state line at that moment (repeatable)", nullptr,
+     nullptr},
+    {"--why", "PIN@MS", "instead of the trace, say why a pin (out0-out23, in0-in23) has its value then (repeatable)",
+     nullptr, nullptr},
 };
 constexpr kt57::CommandLine commandLine{
     "kt57-run", runOptions, "[DIR | DIR/KT57Data.txt]",
@@ -44,6 +50,8 @@ struct Options {
     std::string directory = ".";
     std::string vcdFile;
     bool errorLines = false;
+    bool untilGiven = false;
+    std::vector<kt57::MomentQuery> queries;  // --at and --why, in command-line order
 };
 
 int fail(const std::string& message) {
@@ -91,10 +99,29 @@ int parseOptions(int argc, char** argv, Options& options) {
             if (options.vcdFile.empty()) return fail("option --vcd needs a file name");
         } else if (arg == "--until") {
             if (!parseUntil(value.c_str(), options.until)) return fail("bad --until '" + value + "': milliseconds");
+            options.untilGiven = true;
+        } else if (arg == "--at") {
+            kt57::MomentQuery query;
+            if (!parseUntil(value.c_str(), query.at)) return fail("bad --at '" + value + "': milliseconds");
+            options.queries.push_back(query);
+        } else if (arg == "--why") {
+            kt57::MomentQuery query;
+            if (!kt57::parseWhyQuery(value, query)) {
+                return fail("bad --why '" + value + "': a pin (out0-out23, in0-in23), '@' and milliseconds, as out3@2500");
+            }
+            options.queries.push_back(query);
         } else if (arg == "--board-serial") {
             if (!kt57::isSerialNumber(value.data(), value.size())) return fail(kt57::badValue(*option, value));
             options.boardSerial = value;
         }
+    }
+    if (!options.queries.empty()) {
+        if (!options.vcdFile.empty() || options.errorLines) return fail("--at and --why print no trace: no --vcd or --error-lines with them");
+        // Without --until the rehearsal runs to the last moment asked about.
+        int64_t last = 0;
+        for (const kt57::MomentQuery& query : options.queries) last = std::max(last, query.at);
+        if (!options.untilGiven) options.until = last;
+        else if (last > options.until) return fail("a moment after --until " + std::to_string(options.until) + " was asked about");
     }
     const kt57::ProgramFolder folder = kt57::programFolderOf(options.directory);
     if (!folder.error.empty()) return fail(folder.error);
@@ -146,6 +173,24 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return exitUsage;
         }
+    }
+
+    if (!options.queries.empty()) {
+        kt57::RehearsalInputs inputs;
+        std::string error;
+        if (!kt57::readRehearsalFiles(options.directory, inputs, error)) {
+            std::fprintf(stderr, "kt57-run: %s\n", error.c_str());
+            return exitUsage;
+        }
+        inputs.events = std::move(events);
+        inputs.boardSerial = options.boardSerial;
+        inputs.until = options.until;
+        if (!kt57::answerMomentQueries(inputs, options.queries, stdout, error)) {
+            std::fprintf(stderr, "kt57-run: %s\n", error.c_str());
+            return exitUsage;
+        }
+        std::fflush(stdout);
+        return 0;
     }
 
     kt57::HeadlessRun run({options.directory, options.boardSerial});

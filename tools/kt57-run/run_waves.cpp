@@ -1,18 +1,14 @@
 #include "tools/kt57-run/run_waves.h"
 
-#include "sequencer/run_control.h"
+#include "engine/run_signals.h"
 
 namespace kt57 {
 
 namespace {
 
-bool isRunning(const Sequencer& sequencer) { return !stopped(sequencer.run, sequencer.program.lineCount); }
-
-// The line as the screen and kt57-check number it, from 1; 0 while no line runs, so that a stopped
-// program does not look as if it sat on the line it last ran.
+// Clamped to the wire: every line number and the end of the program fit.
 uint32_t lineNumber(const Sequencer& sequencer) {
-    if (!isRunning(sequencer)) return 0;
-    const int32_t line = shownLineNumber(sequencer.run.currentLine);
+    const int32_t line = runningLineNumber(sequencer);
     constexpr int32_t largest = (1 << RunWaves::lineBits) - 1;
     return static_cast<uint32_t>(line < 0 ? 0 : line > largest ? largest : line);
 }

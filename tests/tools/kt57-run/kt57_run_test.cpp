@@ -260,5 +260,64 @@ TEST(Kt57RunTrace, FramesEscapeEverythingButPlainCharacters) {
     EXPECT_EQ(formatFrame("R0\\ ~\x7F\r\x81", 8), "R0\\x5C ~\\x7F\\x0D\\x81");
 }
 
+// --at prints the moment exactly as the plain run with --until that moment ends: its screen in the
+// trace's form, and the same final state line, wherever the moment falls (in a sleep, at a key,
+// after the run went idle, at 0).
+TEST_F(Kt57Run, AtShowsWhatARunUntilThatMomentEndsWith) {
+    std::filesystem::copy_file(example("KT57Data.txt"), directory / "KT57Data.txt");
+    const std::string events = "--events '" + example("events.txt").string() + "' ";
+    for (const char* at : {"0", "1", "1700", "1880", "2000", "3130", "3400", "3925", "9000"}) {
+        SCOPED_TRACE(at);
+        writeFile("KT57Mode.txt", "MD\nVB000001\n");
+        const ToolResult plain = tool(events + "--until " + at);
+        ASSERT_EQ(plain.status, 0) << plain.err;
+        const std::string lastState = plain.out.substr(plain.out.rfind('\n', plain.out.size() - 2) + 1);
+        const ToolResult moment = tool(events + "--at " + at);
+        ASSERT_EQ(moment.status, 0) << moment.err;
+        const size_t state = moment.out.rfind('\n', moment.out.size() - 2) + 1;
+        EXPECT_EQ(moment.out.substr(state), lastState);
+        EXPECT_EQ(moment.out.substr(0, moment.out.find('\n')), lastState.substr(0, lastState.find(' ')) + " screen");
+        EXPECT_EQ(moment.out.substr(moment.out.find('\n') + 1, 3), "  y");
+        EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nVB000001\n");  // a question writes nothing back
+    }
+    // Two questions in one run answer in order, from one rehearsal.
+    const ToolResult both = tool(events + "--at 2000 --at 1700");
+    EXPECT_EQ(both.status, 0);
+    EXPECT_LT(both.out.find("2000 screen"), both.out.find("1700 screen"));
+}
+
+// The worked example of docs/kt57-run.md, as printed there.
+TEST_F(Kt57Run, WhyTracesThePressFitMistakeToTheReadBehindIt) {
+    const std::string folder = std::string(KT57_PRESS_FIT_DIR);
+    const ToolResult result = tool("--events '" + folder + "/press-fit.events' --until 4000 --why out3@2500 --why out0@2500 '" + folder + "'");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "out3 is 1 at 2500 ms.\n"
+              "  It rose at 2010 ms, when line 9 (W0@) sent W000000c.\n"
+              "  That frame sent the output register, whose bit 3 came from the reply at 2010 ms to line 5 (R0000000), "
+              "which read the inputs as 000008.\n"
+              "  in3 had risen at 2000 ms, when line 2 of the events file set the inputs to 000008.\n"
+              "  Next change: out3 falls at 3040 ms.\n"
+              "out0 is 0 at 2500 ms.\n"
+              "  It fell at 2010 ms, when line 9 (W0@) sent W000000c.\n"
+              "  That frame sent the output register, whose bit 0 came from the reply at 2010 ms to line 5 (R0000000), "
+              "which read the inputs as 000008.\n"
+              "  It does not change again before the rehearsal ends at 3240 ms.\n");
+    const std::string docs = slurp(std::filesystem::path(KT57_DOCS_DIR) / "kt57-run.md");
+    EXPECT_NE(docs.find(result.out), std::string::npos) << "docs/kt57-run.md shows another answer";
+}
+
+TEST_F(Kt57Run, BadMomentQuestionsAreRefused) {
+    writeProgram("W0000042\n");
+    for (const char* arguments : {"--why out3", "--why out24@100", "--why in3@", "--why @100", "--why out3@1x",
+                                  "--at -1", "--at x", "--until 100 --at 200", "--at 100 --vcd w.vcd",
+                                  "--why out1@5 --error-lines"}) {
+        const ToolResult result = tool(arguments);
+        EXPECT_EQ(result.status, 2) << arguments;
+        EXPECT_EQ(result.out, "") << arguments;
+        EXPECT_EQ(result.err.rfind("kt57-run: ", 0), 0u) << arguments;
+    }
+}
+
 }  // namespace
 }  // namespace kt57::test

@@ -1,0 +1,183 @@
+#include "timeline/pin_why.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "device/byte_escapes.h"
+#include "sequencer/run_control.h"
+
+namespace kt57 {
+
+namespace {
+
+// A frame as the trace shows it, without the CR every command ends with.
+std::string frameText(const unsigned char* frame) {
+    size_t size = frameLength;
+    if (frame[size - 1] == '\r') --size;
+    char text[frameLength * escapedByteLength + 1];
+    const size_t length = formatEscapedBytes(frame, size, text, sizeof text);
+    return std::string(text, length);
+}
+
+WhyStep inputStep(const TimelineRecord& record, const SignalChange& change) {
+    const InputCause& cause = record.inputCauses[change.cause];
+    WhyStep step;
+    step.kind = WhyStepKind::InputEvent;
+    step.at = cause.at;
+    step.value = cause.inputs;
+    step.eventsLine = cause.sourceLine;
+    return step;
+}
+
+// The input's last change at or before a moment of the clock (not of the messages: a command reads
+// the inputs partway through one).
+const SignalChange* inputChangeBy(const TimelineRecord& record, int bit, int64_t at) {
+    const auto& changes = record.pins[static_cast<size_t>(pinCount + bit)];
+    const SignalChange* found = nullptr;
+    for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
+        if (it->at <= at) {
+            found = &*it;
+            break;
+        }
+    }
+    return found;
+}
+
+void explainRegisterBit(const TimelineRecord& record, const OutputCause& cause, int bit, PinWhy& why) {
+    for (uint32_t index = cause.firstSource; index < cause.firstSource + cause.sourceCount; ++index) {
+        if (record.sources[index].bit != bit) continue;
+        const RegisterWrite& write = record.writes[record.sources[index].write];
+        WhyStep step;
+        step.at = write.at;
+        step.line = write.line;
+        step.value = write.value;
+        switch (write.kind) {
+            case RegisterWriteKind::Reply:
+                step.kind = WhyStepKind::Reply;
+                step.frame = frameText(write.command);
+                break;
+            case RegisterWriteKind::AndOutput: step.kind = WhyStepKind::AndOutput; break;
+            case RegisterWriteKind::OrOutput: step.kind = WhyStepKind::OrOutput; break;
+        }
+        why.chain.push_back(step);
+        // After a read, the register holds the inputs as the board had them (before polarity).
+        if (write.kind == RegisterWriteKind::Reply && write.command[0] == 'R') {
+            if (const SignalChange* input = inputChangeBy(record, bit, write.commandAt)) {
+                why.chain.push_back(inputStep(record, *input));
+            }
+        }
+        return;
+    }
+}
+
+std::string lineText(const ProgramStore& program, int32_t line) {
+    if (line < 0 || line >= program.lineCount) return "";
+    const char* text = program.lines[line].text;
+    size_t size = 0;
+    while (size < static_cast<size_t>(textColumns) && text[size] != '\0') ++size;
+    while (size > 0 && text[size - 1] == ' ') --size;
+    char escaped[textColumns * escapedByteLength + 1];
+    const size_t length =
+        formatEscapedBytes(reinterpret_cast<const unsigned char*>(text), size, escaped, sizeof escaped);
+    return std::string(escaped, length);
+}
+
+std::string lineName(const ProgramStore& program, int32_t line) {
+    if (line < 0) return "no program line";
+    const std::string text = lineText(program, line);
+    return "line " + std::to_string(shownLineNumber(line)) + (text.empty() ? "" : " (" + text + ")");
+}
+
+std::string milliseconds(int64_t at) { return std::to_string(at) + " ms"; }
+
+std::string hex6(uint32_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%06" PRIX32, value & pinMask);
+    return text;
+}
+
+std::string edge(int level) { return level != 0 ? "rose" : "fell"; }
+
+std::string eventsLine(int line) {
+    return line > 0 ? "line " + std::to_string(line) + " of the events file" : "a scripted event";
+}
+
+}  // namespace
+
+PinWhy explainPin(const Timeline& timeline, Pin pin, int64_t t) {
+    PinWhy why;
+    why.pin = pin;
+    why.at = t;
+    const Signal signal{SignalKind::Pin, pin};
+    if (const SignalChange* next = timeline.nextChange(signal, t)) {
+        why.hasNext = true;
+        why.nextAt = next->at;
+        why.nextLevel = next->value;
+    }
+    const SignalChange* last = timeline.lastChange(signal, t);
+    if (last == nullptr) return why;
+    why.changed = true;
+    why.changedAt = last->at;
+    why.level = last->value;
+    const TimelineRecord& record = timeline.record();
+    if (pin.bank == PinBank::Input) {
+        why.chain.push_back(inputStep(record, *last));
+        return why;
+    }
+    const OutputCause& cause = record.outputCauses[last->cause];
+    WhyStep frame;
+    frame.kind = WhyStepKind::Frame;
+    frame.at = cause.at;
+    frame.line = cause.line;
+    frame.frame = frameText(cause.frame);
+    why.chain.push_back(frame);
+    if (cause.fromRegister) explainRegisterBit(record, cause, pin.index, why);
+    return why;
+}
+
+std::string describePinWhy(const Timeline& timeline, const PinWhy& why) {
+    const ProgramStore& program = timeline.program();
+    const std::string name = pinName(why.pin);
+    const std::string bit = std::to_string(why.pin.index);
+    std::string text = name + " is " + std::to_string(why.level) + " at " + milliseconds(why.at);
+    text += why.changed ? ".\n" : ", as it has been since the rehearsal began.\n";
+    for (const WhyStep& step : why.chain) {
+        switch (step.kind) {
+            case WhyStepKind::Frame:
+                text += "  It " + edge(why.level) + " at " + milliseconds(step.at) + ", when " +
+                        lineName(program, step.line) + " sent " + step.frame + ".\n";
+                break;
+            case WhyStepKind::Reply:
+                text += "  That frame sent the output register, whose bit " + bit + " came from the reply at " +
+                        milliseconds(step.at) + " to " + lineName(program, step.line) + ", " +
+                        (step.frame.starts_with("R") ? "which read the inputs as " : "which set the register to ") +
+                        hex6(step.value) + ".\n";
+                break;
+            case WhyStepKind::AndOutput:
+                text += "  That frame sent the output register, whose bit " + bit + " was cleared by " +
+                        lineName(program, step.line) + " at " + milliseconds(step.at) + ".\n";
+                break;
+            case WhyStepKind::OrOutput:
+                text += "  That frame sent the output register, whose bit " + bit + " was set by " +
+                        lineName(program, step.line) + " at " + milliseconds(step.at) + ".\n";
+                break;
+            case WhyStepKind::InputEvent: {
+                const bool own = why.pin.bank == PinBank::Input;
+                const int level = static_cast<int>((step.value >> why.pin.index) & 1u);
+                text += (own ? "  It " + edge(level) : "  in" + bit + " had " + (level != 0 ? "risen" : "fallen")) +
+                        " at " + milliseconds(step.at) +
+                        ", when " + eventsLine(step.eventsLine) + " set the inputs to " + hex6(step.value) + ".\n";
+                break;
+            }
+        }
+    }
+    if (why.hasNext) {
+        text += "  Next change: " + name + " " + (why.nextLevel != 0 ? "rises" : "falls") + " at " +
+                milliseconds(why.nextAt) + ".\n";
+    } else {
+        text += "  It does not change again before the rehearsal ends at " + milliseconds(timeline.endTime()) + ".\n";
+    }
+    return text;
+}
+
+}  // namespace kt57

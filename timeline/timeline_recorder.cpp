@@ -1,0 +1,157 @@
+#include "timeline/timeline_recorder.h"
+
+#include <cstring>
+
+#include "engine/run_signals.h"
+#include "sequencer/opcode.h"
+
+namespace kt57 {
+
+TimelineRecorder::TimelineRecorder(HeadlessRun& run, TimelineRecord& record)
+    : run_(run), record_(record), outputs_(run.board().model.outputs), inputs_(run.board().model.inputs) {}
+
+void TimelineRecorder::sample(std::vector<SignalChange>& changes, int32_t value) {
+    const int32_t previous = changes.empty() ? 0 : changes.back().value;
+    if (value != previous) changes.push_back(SignalChange{run_.now(), position_, value, 0});
+}
+
+void TimelineRecorder::started() {
+    sample(record_.lines, runningLineNumber(run_.sequencer()));
+    sample(record_.running, isRunning(run_.sequencer()) ? 1 : 0);
+}
+
+void TimelineRecorder::beginDelivery(int64_t due) {
+    record_.deliveryDue.push_back(due);
+    position_ = static_cast<uint32_t>(record_.deliveryDue.size());
+    linesThisDelivery_ = 0;
+    eventsBefore_ = run_.eventsDelivered();
+}
+
+void TimelineRecorder::endDelivery() {
+    record_.deliveryLines.push_back(static_cast<uint8_t>(linesThisDelivery_ > 255 ? 255 : linesThisDelivery_));
+    started();
+}
+
+void TimelineRecorder::errorStopped(ErrorStop stop, int32_t line) {
+    record_.errorStops.push_back(ErrorMark{run_.now(), position_, stop, line});
+}
+
+void TimelineRecorder::setBits(uint32_t bits, const RegisterWrite& write) {
+    for (int bit = 0; bit < pinCount; ++bit) {
+        if ((bits >> bit) & 1u) bitWriter_[bit] = write;
+    }
+}
+
+void TimelineRecorder::lineExecuted(LineOutcome outcome) {
+    if (outcome == LineOutcome::DeviceCommand) return;  // counted when it is sent
+    ++linesThisDelivery_;
+    if (outcome != LineOutcome::Executed) return;
+    const Sequencer& s = run_.sequencer();
+    const ProgramLine& line = s.program.lines[s.run.currentLine];
+    if (line.operand < 0 || (line.opcode != AndOutput && line.opcode != OrOutput)) return;
+    RegisterWrite write;
+    write.kind = line.opcode == AndOutput ? RegisterWriteKind::AndOutput : RegisterWriteKind::OrOutput;
+    write.at = run_.now();
+    write.line = s.run.currentLine;
+    write.value = static_cast<uint32_t>(line.operand);
+    write.serial = nextSerial_++;
+    // AN@ decides the bits it clears, OR@ the bits it sets; the others keep their story.
+    setBits(line.opcode == AndOutput ? ~write.value & pinMask : write.value & pinMask, write);
+}
+
+void TimelineRecorder::replyApplied(const MachineState& before, const MachineState& after, const unsigned char*) {
+    RegisterWrite write;
+    write.kind = RegisterWriteKind::Reply;
+    write.at = run_.now();
+    write.line = lastCommandLine_;
+    write.value = static_cast<uint32_t>(after.outputRegister) & pinMask;
+    std::memcpy(write.command, lastCommand_, frameLength);
+    write.commandAt = lastCommandAt_;
+    write.serial = nextSerial_++;
+    // The reply to an '@' command echoes the register it sent: a bit it leaves as it was keeps the
+    // write that decided it. Any other reply decides every bit.
+    const uint32_t changed = static_cast<uint32_t>(before.outputRegister ^ after.outputRegister) & pinMask;
+    setBits(lastCommandFromRegister_ ? changed : pinMask, write);
+}
+
+uint32_t TimelineRecorder::commitWrite(int bit) {
+    const RegisterWrite& write = bitWriter_[bit];
+    for (int other = 0; other < pinCount; ++other) {
+        if (committedSerial_[other] == write.serial) return committedIndex_[other];
+    }
+    record_.writes.push_back(write);
+    committedSerial_[bit] = write.serial;
+    committedIndex_[bit] = static_cast<uint32_t>(record_.writes.size() - 1);
+    return committedIndex_[bit];
+}
+
+void TimelineRecorder::outputsChanged(int64_t at, uint32_t outputs) {
+    const uint32_t changed = (outputs ^ outputs_) & pinMask;
+    outputs_ = outputs;
+    if (changed == 0) return;
+    OutputCause cause;
+    cause.at = at;
+    cause.line = lastCommandLine_;
+    std::memcpy(cause.frame, lastCommand_, frameLength);
+    cause.firstSource = static_cast<uint32_t>(record_.sources.size());
+    const bool fromRegister = lastCommandFromRegister_;
+    cause.fromRegister = fromRegister;
+    const auto index = static_cast<uint32_t>(record_.outputCauses.size());
+    for (int bit = 0; bit < pinCount; ++bit) {
+        if (((changed >> bit) & 1u) == 0) continue;
+        record_.pins[static_cast<size_t>(bit)].push_back(
+            SignalChange{at, position_, static_cast<int32_t>((outputs >> bit) & 1u), index});
+        if (fromRegister && bitWriter_[bit].serial != 0) {
+            record_.sources.push_back(BitSource{static_cast<uint8_t>(bit), commitWrite(bit)});
+            ++cause.sourceCount;
+        }
+    }
+    record_.outputCauses.push_back(cause);
+}
+
+void TimelineRecorder::inputsChanged(int64_t at, uint32_t inputs) {
+    const uint32_t changed = (inputs ^ inputs_) & pinMask;
+    inputs_ = inputs;
+    if (changed == 0) return;
+    InputCause cause;
+    cause.at = at;
+    cause.inputs = inputs;
+    const size_t delivered = run_.eventsDelivered();
+    if (delivered > eventsBefore_) cause.sourceLine = run_.events()[delivered - 1].sourceLine;
+    const auto index = static_cast<uint32_t>(record_.inputCauses.size());
+    record_.inputCauses.push_back(cause);
+    for (int bit = 0; bit < pinCount; ++bit) {
+        if (((changed >> bit) & 1u) == 0) continue;
+        record_.pins[static_cast<size_t>(pinCount + bit)].push_back(
+            SignalChange{at, position_, static_cast<int32_t>((inputs >> bit) & 1u), index});
+    }
+}
+
+void TimelineRecorder::boardEvent(const BoardEvent& event) {
+    switch (event.kind) {
+        case BoardEventKind::Command:
+            // The engine writes a command before it moves past its line.
+            std::memset(lastCommand_, 0, frameLength);
+            std::memcpy(lastCommand_, event.bytes, event.size < frameLength ? event.size : frameLength);
+            {
+                const Sequencer& s = run_.sequencer();
+                lastCommandLine_ = s.run.nextLine;
+                // The frame carries the register's digits, not the '@' its line was written with.
+                lastCommandFromRegister_ = lastCommandLine_ >= 0 && lastCommandLine_ < s.program.lineCount &&
+                                           s.program.lines[lastCommandLine_].text[2] == '@';
+            }
+            lastCommandAt_ = event.timeMilliseconds;
+            ++linesThisDelivery_;
+            break;
+        case BoardEventKind::Outputs:
+            outputsChanged(event.timeMilliseconds, event.value);
+            break;
+        case BoardEventKind::Inputs:
+            inputsChanged(event.timeMilliseconds, event.value);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace kt57
