@@ -40,4 +40,27 @@ std::string steadyRunningProgram() {
            "    JOK 001\n";
 }
 
+std::string heaviestRunningProgram() {
+    // Bit 0 of the outputs flips every pass, so every tick's command changes a pin; the body keeps
+    // the burst just under the loop limit of 200 lines.
+    std::string program =
+        "010 FCH 000001\n"
+        "    JOK 020\n"
+        "    FST 000001\n"
+        "    OR@ 000001\n"
+        "    JMP 030\n"
+        "020 FMK FFFFFE\n"
+        "    AN@ FFFFFE\n";
+    static const char* const body[] = {"NOP", "AND 000001", "OR  000002", "FCH 000002", "NOP"};
+    program += "030 NOP\n";
+    for (int line = 1; line < 190; ++line) {
+        program += "    ";
+        program += body[line % 5];
+        program += '\n';
+    }
+    program += "    W0@\n";
+    program += "    JMP 010\n";
+    return program;
+}
+
 }  // namespace kt57::bench

@@ -14,4 +14,8 @@ std::string worstCaseTickProgram();
 // Steady running: device commands with their replies, loops with SET/DEC, short and real sleeps.
 std::string steadyRunningProgram();
 
+// The heaviest program that keeps running: close to 200 control lines and one command every tick,
+// with an output that changes at each.
+std::string heaviestRunningProgram();
+
 }  // namespace kt57::bench

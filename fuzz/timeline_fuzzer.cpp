@@ -54,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kt57::TimelineLimits limits;
     limits.checkpointCost = input.range<uint64_t>(1, 300);
     limits.maxCheckpoints = input.range<size_t>(2, 12);
+    limits.scratchPerCheckpoint = input.range<size_t>(1, 8);
     std::vector<int64_t> times;
     std::vector<uint32_t> positions;
     for (int i = 0; i < 6; ++i) times.push_back(input.range<int64_t>(0, 60000));

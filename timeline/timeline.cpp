@@ -63,8 +63,9 @@ bool Timeline::build(const RehearsalInputs& inputs, std::string& error) {
 
     run.start();
     recorder.started();
-    checkpoints_.emplace_back();
-    run.save(checkpoints_.back().snapshot);
+    run.save(loaded_);
+    checkpoints_.append(0, loaded_);
+    drawsBefore_ = run.canvas().drawCount();
     uint64_t cost = 0;
     // kt57-run's rule: every message due by until, unless the rehearsal ends first.
     endedEarly_ = ended(run);
@@ -74,14 +75,16 @@ bool Timeline::build(const RehearsalInputs& inputs, std::string& error) {
         recorder.beginDelivery(due);
         run.step(until_);
         recorder.endDelivery();
-        cost += 1 + record_.deliveryLines.back();
+        cost += costOfStep();
         endedEarly_ = ended(run);
         if (cost >= spacing_) {
             cost = 0;
-            checkpoints_.emplace_back();
-            checkpoints_.back().position = messageCount();
-            run.save(checkpoints_.back().snapshot);
-            if (checkpoints_.size() > std::max<size_t>(limits_.maxCheckpoints, 2)) thinCheckpoints();
+            run.save(loaded_);
+            checkpoints_.append(messageCount(), loaded_);
+            if (checkpoints_.size() > std::max<size_t>(limits_.maxCheckpoints, 2)) {
+                checkpoints_.keepEveryOther();
+                spacing_ *= 2;
+            }
         }
     }
     // Replays only re-run what was recorded.
@@ -93,14 +96,12 @@ bool Timeline::build(const RehearsalInputs& inputs, std::string& error) {
     return true;
 }
 
-void Timeline::thinCheckpoints() {
-    size_t kept = 0;
-    for (size_t index = 0; index < checkpoints_.size(); index += 2) {
-        if (kept != index) checkpoints_[kept] = std::move(checkpoints_[index]);
-        ++kept;
-    }
-    checkpoints_.resize(kept);
-    spacing_ *= 2;
+// What replaying the message just delivered cost: drawing is most of a tick's work.
+uint64_t Timeline::costOfStep() {
+    const long draws = run_->canvas().drawCount();
+    const uint64_t cost = 1 + static_cast<uint64_t>(draws - drawsBefore_) / 4;
+    drawsBefore_ = draws;
+    return cost;
 }
 
 uint32_t Timeline::positionAt(int64_t t) const {
@@ -111,15 +112,47 @@ uint32_t Timeline::positionAt(int64_t t) const {
 void Timeline::replayTo(uint32_t position) {
     HeadlessRun& run = *run_;
     run.clock().restoreNow(clockAtPosition_);
-    const auto after = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), position,
-                                        [](uint32_t p, const Checkpoint& c) { return p < c.position; });
-    const Checkpoint& nearest = *(after - 1);  // the first checkpoint is at position 0
-    // Going on from where the run stands is never longer than from the checkpoint before it.
-    if (position_ > position || position_ < nearest.position) {
-        run.restore(nearest.snapshot);
-        position_ = nearest.position;
+    const size_t span = checkpoints_.latestAtOrBefore(position);
+    if (span != scratchSpan_) {
+        scratchSpan_ = span;
+        scratchUsed_ = 0;
     }
-    while (position_ < position && run.step(until_)) ++position_;
+    // The nearest start at or before position: a scratch checkpoint of this span, or the checkpoint.
+    uint32_t start = checkpoints_.position(span);
+    const Scratch* nearest = nullptr;
+    for (size_t i = scratchUsed_; i-- > 0;) {
+        if (scratch_[i].position <= position) {
+            nearest = &scratch_[i];
+            start = nearest->position;
+            break;
+        }
+    }
+    // Going on from where the run stands is never longer than from a start before it.
+    if (position_ > position || position_ < start) {
+        if (nearest != nullptr) {
+            run.restore(nearest->snapshot);
+        } else {
+            checkpoints_.load(span, loaded_);
+            run.restore(loaded_);
+        }
+        position_ = start;
+    }
+    // Scratch checkpoints on the way, past the last one laid, for the steps back that follow.
+    const uint64_t stride = std::max<uint64_t>(spacing_ / std::max<size_t>(limits_.scratchPerCheckpoint, 1), 1);
+    uint64_t cost = 0;
+    drawsBefore_ = run.canvas().drawCount();
+    while (position_ < position && run.step(until_)) {
+        ++position_;
+        cost += costOfStep();
+        const bool beyond = scratchUsed_ == 0 || scratch_[scratchUsed_ - 1].position < position_;
+        if (cost >= stride && beyond && position_ < position) {
+            cost = 0;
+            if (scratchUsed_ == scratch_.size()) scratch_.emplace_back();
+            scratch_[scratchUsed_].position = position_;
+            run.save(scratch_[scratchUsed_].snapshot);
+            ++scratchUsed_;
+        }
+    }
     clockAtPosition_ = run.now();
 }
 
@@ -204,13 +237,8 @@ int32_t Timeline::valueAt(Signal signal, int64_t t) const {
 }
 
 size_t Timeline::memoryBytes() const {
-    size_t bytes = checkpoints_.capacity() * sizeof(Checkpoint);
-    for (const Checkpoint& checkpoint : checkpoints_) {
-        const TextCanvas::Snapshot& canvas = checkpoint.snapshot.canvas;
-        bytes += canvas.cells.capacity() * sizeof(uint32_t) +
-                 (canvas.bandY.capacity() + canvas.bandExtent.capacity()) * sizeof(int) +
-                 checkpoint.snapshot.window.title.capacity();
-    }
+    size_t bytes = checkpoints_.bytes() + scratch_.capacity() * sizeof(Scratch);
+    for (const Scratch& scratch : scratch_) bytes += scratch.snapshot.canvas.cells.capacity() * sizeof(uint32_t);
     for (const auto& pin : record_.pins) bytes += pin.capacity() * sizeof(SignalChange);
     bytes += (record_.lines.capacity() + record_.running.capacity()) * sizeof(SignalChange) +
              record_.outputCauses.capacity() * sizeof(OutputCause) + record_.sources.capacity() * sizeof(BitSource) +

@@ -9,9 +9,11 @@
 // delivered, unless the rehearsal ended before (the window gone, or nothing more could happen),
 // and then the clock at t, or where it ended. Moments past the end time are the end.
 //
-// Checkpoints are spaced by cost (messages delivered plus program lines executed), not by time,
-// so that a busy stretch gets as many as a quiet one needs; when there are too many, every other
-// one goes and the spacing doubles, so that memory stays bounded however long the rehearsal.
+// Checkpoints are spaced by cost (messages delivered and texts drawn, the work that replaying them
+// repeats), not by time, so that a busy stretch gets as many as a quiet one needs; when there are
+// too many, every other one goes and the spacing doubles, so that memory stays bounded however long
+// the rehearsal. A replay also lays scratch checkpoints closer together on its way, so that the steps
+// back from where it went are short.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -20,6 +22,7 @@
 
 #include "platform/headless/headless_run.h"
 #include "platform/headless/headless_snapshot.h"
+#include "timeline/checkpoint_store.h"
 #include "timeline/pin.h"
 #include "timeline/rehearsal_inputs.h"
 #include "timeline/timeline_record.h"
@@ -27,8 +30,9 @@
 namespace kt57 {
 
 struct TimelineLimits {
-    uint64_t checkpointCost = 2048;  // messages plus lines between checkpoints, to start with
-    size_t maxCheckpoints = 1024;
+    uint64_t checkpointCost = 400000;  // between checkpoints, to start with: a message costs 1, a text drawn 1/4
+    size_t maxCheckpoints = 16384;
+    size_t scratchPerCheckpoint = 16;  // scratch checkpoints a replay lays across one checkpoint's span
 };
 
 enum class SignalKind : uint8_t { Pin, Line, Running };
@@ -87,20 +91,26 @@ public:
     size_t memoryBytes() const;
 
 private:
-    struct Checkpoint {
+    struct Scratch {
         uint32_t position = 0;
         HeadlessSnapshot snapshot;
     };
     const std::vector<SignalChange>& changesOf(Signal signal) const;
-    void thinCheckpoints();
+    uint64_t costOfStep();
     void replayTo(uint32_t position);
 
     TimelineLimits limits_;
     std::string folder_;
     std::unique_ptr<HeadlessRun> run_;
     TimelineRecord record_;
-    std::vector<Checkpoint> checkpoints_;
+    CheckpointStore checkpoints_;
     uint64_t spacing_ = 0;
+    long drawsBefore_ = 0;
+    // Scratch checkpoints within the span of one checkpoint, in position order.
+    std::vector<Scratch> scratch_;
+    size_t scratchUsed_ = 0;
+    size_t scratchSpan_ = SIZE_MAX;  // the checkpoint whose span they lie in
+    HeadlessSnapshot loaded_;
     int64_t until_ = 0;
     int64_t endTime_ = 0;
     bool endedEarly_ = false;
