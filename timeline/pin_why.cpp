@@ -1,5 +1,6 @@
 #include "timeline/pin_why.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -19,8 +20,8 @@ std::string frameText(const unsigned char* frame) {
     return std::string(text, length);
 }
 
-WhyStep inputStep(const TimelineRecord& record, const SignalChange& change) {
-    const InputCause& cause = record.inputCauses[change.cause];
+WhyStep inputStep(const TimelineRecord& record, uint32_t causeIndex) {
+    const InputCause& cause = record.inputCauses[causeIndex];
     WhyStep step;
     step.kind = WhyStepKind::InputEvent;
     step.at = cause.at;
@@ -29,21 +30,22 @@ WhyStep inputStep(const TimelineRecord& record, const SignalChange& change) {
     return step;
 }
 
-// The input's last change at or before a moment of the clock (not of the messages: a command reads
-// the inputs partway through one).
-const SignalChange* inputChangeBy(const TimelineRecord& record, int bit, int64_t at) {
+// The cause of the input's last change at or before a moment of the clock (not of the messages: a
+// command reads the inputs partway through one); -1 when it never changed before.
+int64_t inputCauseBy(const TimelineRecord& record, int bit, int64_t at) {
     const auto& changes = record.pins[static_cast<size_t>(pinCount + bit)];
-    const SignalChange* found = nullptr;
-    for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
-        if (it->at <= at) {
-            found = &*it;
-            break;
-        }
-    }
-    return found;
+    const auto after = std::upper_bound(changes.begin(), changes.end(), at,
+                                        [](int64_t t, const SignalChange& change) { return t < change.at; });
+    if (after == changes.begin()) return -1;
+    return record.pinCauses[static_cast<size_t>(pinCount + bit)][static_cast<size_t>(after - changes.begin() - 1)];
 }
 
-void explainRegisterBit(const TimelineRecord& record, const OutputCause& cause, int bit, PinWhy& why) {
+bool isRead(const ProgramStore& program, int32_t line) {
+    return line >= 0 && line < program.lineCount && program.lines[line].text[0] == 'R';
+}
+
+void explainRegisterBit(const TimelineRecord& record, const ProgramStore& program, const OutputCause& cause, int bit,
+                        PinWhy& why) {
     for (uint32_t index = cause.firstSource; index < cause.firstSource + cause.sourceCount; ++index) {
         if (record.sources[index].bit != bit) continue;
         const RegisterWrite& write = record.writes[record.sources[index].write];
@@ -54,17 +56,15 @@ void explainRegisterBit(const TimelineRecord& record, const OutputCause& cause, 
         switch (write.kind) {
             case RegisterWriteKind::Reply:
                 step.kind = WhyStepKind::Reply;
-                step.frame = frameText(write.command);
                 break;
             case RegisterWriteKind::AndOutput: step.kind = WhyStepKind::AndOutput; break;
             case RegisterWriteKind::OrOutput: step.kind = WhyStepKind::OrOutput; break;
         }
         why.chain.push_back(step);
         // After a read, the register holds the inputs as the board had them (before polarity).
-        if (write.kind == RegisterWriteKind::Reply && write.command[0] == 'R') {
-            if (const SignalChange* input = inputChangeBy(record, bit, write.commandAt)) {
-                why.chain.push_back(inputStep(record, *input));
-            }
+        if (write.kind == RegisterWriteKind::Reply && isRead(program, write.line)) {
+            const int64_t input = inputCauseBy(record, bit, write.at - write.sinceCommand);
+            if (input >= 0) why.chain.push_back(inputStep(record, static_cast<uint32_t>(input)));
         }
         return;
     }
@@ -120,18 +120,19 @@ PinWhy explainPin(const Timeline& timeline, Pin pin, int64_t t) {
     why.changedAt = last->at;
     why.level = last->value;
     const TimelineRecord& record = timeline.record();
+    const uint32_t causeIndex = timeline.causeOf(pin, last);
     if (pin.bank == PinBank::Input) {
-        why.chain.push_back(inputStep(record, *last));
+        why.chain.push_back(inputStep(record, causeIndex));
         return why;
     }
-    const OutputCause& cause = record.outputCauses[last->cause];
+    const OutputCause& cause = record.outputCauses[causeIndex];
     WhyStep frame;
     frame.kind = WhyStepKind::Frame;
-    frame.at = cause.at;
+    frame.at = last->at;
     frame.line = cause.line;
     frame.frame = frameText(cause.frame);
     why.chain.push_back(frame);
-    if (cause.fromRegister) explainRegisterBit(record, cause, pin.index, why);
+    if (cause.fromRegister) explainRegisterBit(record, timeline.program(), cause, pin.index, why);
     return why;
 }
 
@@ -150,7 +151,7 @@ std::string describePinWhy(const Timeline& timeline, const PinWhy& why) {
             case WhyStepKind::Reply:
                 text += "  That frame sent the output register, whose bit " + bit + " came from the reply at " +
                         milliseconds(step.at) + " to " + lineName(program, step.line) + ", " +
-                        (step.frame.starts_with("R") ? "which read the inputs as " : "which set the register to ") +
+                        (isRead(program, step.line) ? "which read the inputs as " : "which set the register to ") +
                         hex6(step.value) + ".\n";
                 break;
             case WhyStepKind::AndOutput:

@@ -13,7 +13,7 @@ namespace kt57 {
 
 enum class WhyStepKind : uint8_t {
     Frame,       // a command frame set the outputs: line sent frame
-    Reply,       // the register bit came from the reply to line's command (frame: that command)
+    Reply,       // the register bit came from the reply to line's command (value: the reply's)
     AndOutput,   // ... from AN@ at line (value: its operand)
     OrOutput,    // ... from OR@ at line
     InputEvent,  // an input changed: the events file's line (eventsLine), value: all 24 inputs
@@ -23,7 +23,7 @@ struct WhyStep {
     WhyStepKind kind = WhyStepKind::Frame;
     int64_t at = 0;
     int32_t line = -1;  // program line index; -1 when none
-    std::string frame;  // the frame's bytes as sent (Frame, Reply)
+    std::string frame;  // the frame's bytes as sent (Frame)
     uint32_t value = 0;
     int eventsLine = 0;
 };

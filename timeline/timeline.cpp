@@ -34,6 +34,10 @@ bool makeScratchFolder(std::string& folder, std::string& error) {
 
 bool ended(const HeadlessRun& run) { return run.finished() || run.idle(); }
 
+// A message's own work, in units of four texts drawn: what delivering a tick that
+// draws little costs against one that redraws the listing.
+constexpr uint64_t messageCost = 50;
+
 }  // namespace
 
 Timeline::Timeline(TimelineLimits limits) : limits_(limits) {}
@@ -96,10 +100,14 @@ bool Timeline::build(const RehearsalInputs& inputs, std::string& error) {
     return true;
 }
 
+uint64_t Timeline::scratchStride() const {
+    return std::max<uint64_t>(spacing_ / std::max<size_t>(limits_.scratchPerCheckpoint, 1), 1);
+}
+
 // What replaying the message just delivered cost: drawing is most of a tick's work.
 uint64_t Timeline::costOfStep() {
     const long draws = run_->canvas().drawCount();
-    const uint64_t cost = 1 + static_cast<uint64_t>(draws - drawsBefore_) / 4;
+    const uint64_t cost = messageCost + static_cast<uint64_t>(draws - drawsBefore_) / 4;
     drawsBefore_ = draws;
     return cost;
 }
@@ -109,10 +117,14 @@ uint32_t Timeline::positionAt(int64_t t) const {
     return static_cast<uint32_t>(std::upper_bound(due.begin(), due.end(), t) - due.begin());
 }
 
-void Timeline::replayTo(uint32_t position) {
+void Timeline::replayTo(uint32_t position, bool leaveScratchBehind) {
     HeadlessRun& run = *run_;
     run.clock().restoreNow(clockAtPosition_);
-    const size_t span = checkpoints_.latestAtOrBefore(position);
+    // A seek starts before its position even when a checkpoint stands on it: the replay then passes
+    // the moments just before it and leaves scratch there, so that the step back that often follows
+    // a seek is short too. A step lands on a checkpoint directly.
+    const uint32_t from = leaveScratchBehind && position > 0 ? position - 1 : position;
+    const size_t span = checkpoints_.latestAtOrBefore(from);
     if (span != scratchSpan_) {
         scratchSpan_ = span;
         scratchUsed_ = 0;
@@ -121,7 +133,7 @@ void Timeline::replayTo(uint32_t position) {
     uint32_t start = checkpoints_.position(span);
     const Scratch* nearest = nullptr;
     for (size_t i = scratchUsed_; i-- > 0;) {
-        if (scratch_[i].position <= position) {
+        if (scratch_[i].position <= from) {
             nearest = &scratch_[i];
             start = nearest->position;
             break;
@@ -138,11 +150,12 @@ void Timeline::replayTo(uint32_t position) {
         position_ = start;
     }
     // Scratch checkpoints on the way, past the last one laid, for the steps back that follow.
-    const uint64_t stride = std::max<uint64_t>(spacing_ / std::max<size_t>(limits_.scratchPerCheckpoint, 1), 1);
+    const uint64_t stride = scratchStride();
     uint64_t cost = 0;
     drawsBefore_ = run.canvas().drawCount();
     while (position_ < position && run.step(until_)) {
         ++position_;
+        ++replayed_;
         cost += costOfStep();
         const bool beyond = scratchUsed_ == 0 || scratch_[scratchUsed_ - 1].position < position_;
         if (cost >= stride && beyond && position_ < position) {
@@ -157,21 +170,21 @@ void Timeline::replayTo(uint32_t position) {
 }
 
 HeadlessRun& Timeline::seekPosition(uint32_t position) {
-    replayTo(std::min(position, messageCount()));
+    replayTo(std::min(position, messageCount()), true);
     return *run_;
 }
 
 HeadlessRun& Timeline::seek(int64_t t) {
     t = std::clamp<int64_t>(t, 0, until_);
     const uint32_t position = positionAt(t);
-    replayTo(position);
+    replayTo(position, true);
     if (!(endedEarly_ && position == messageCount())) run_->clock().advanceTo(t);
     return *run_;
 }
 
 HeadlessRun& Timeline::stepMessage(int direction) {
-    if (direction < 0) return seekPosition(position_ > 0 ? position_ - 1 : 0);
-    return seekPosition(position_ + 1);
+    replayTo(direction < 0 ? (position_ > 0 ? position_ - 1 : 0) : std::min(position_ + 1, messageCount()), false);
+    return *run_;
 }
 
 HeadlessRun& Timeline::stepLine(int direction) {
@@ -231,6 +244,11 @@ const SignalChange* Timeline::nextChange(Signal signal, int64_t t) const {
     return next == all.end() ? nullptr : &*next;
 }
 
+uint32_t Timeline::causeOf(Pin pin, const SignalChange* change) const {
+    const size_t number = static_cast<size_t>(pin.number());
+    return record_.pinCauses[number][static_cast<size_t>(change - record_.pins[number].data())];
+}
+
 int32_t Timeline::valueAt(Signal signal, int64_t t) const {
     const SignalChange* last = lastChange(signal, t);
     return last == nullptr ? 0 : last->value;
@@ -240,6 +258,7 @@ size_t Timeline::memoryBytes() const {
     size_t bytes = checkpoints_.bytes() + scratch_.capacity() * sizeof(Scratch);
     for (const Scratch& scratch : scratch_) bytes += scratch.snapshot.canvas.cells.capacity() * sizeof(uint32_t);
     for (const auto& pin : record_.pins) bytes += pin.capacity() * sizeof(SignalChange);
+    for (const auto& causes : record_.pinCauses) bytes += causes.capacity() * sizeof(uint32_t);
     bytes += (record_.lines.capacity() + record_.running.capacity()) * sizeof(SignalChange) +
              record_.outputCauses.capacity() * sizeof(OutputCause) + record_.sources.capacity() * sizeof(BitSource) +
              record_.writes.capacity() * sizeof(RegisterWrite) + record_.inputCauses.capacity() * sizeof(InputCause) +

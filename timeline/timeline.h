@@ -30,8 +30,8 @@
 namespace kt57 {
 
 struct TimelineLimits {
-    uint64_t checkpointCost = 400000;  // between checkpoints, to start with: a message costs 1, a text drawn 1/4
-    size_t maxCheckpoints = 16384;
+    uint64_t checkpointCost = 300000;  // between checkpoints at first; a message costs 50, four texts drawn 1
+    size_t maxCheckpoints = 32768;
     size_t scratchPerCheckpoint = 16;  // scratch checkpoints a replay lays across one checkpoint's span
 };
 
@@ -82,10 +82,14 @@ public:
     int32_t valueAt(Signal signal, int64_t t) const;
     const SignalChange* lastChange(Signal signal, int64_t t) const;
     const SignalChange* nextChange(Signal signal, int64_t t) const;
+    // For a change of a pin that lastChange or nextChange gave: its OutputCause or InputCause.
+    uint32_t causeOf(Pin pin, const SignalChange* change) const;
 
     const TimelineRecord& record() const { return record_; }
     const ProgramStore& program() const { return run_->sequencer().program; }
     size_t checkpointCount() const { return checkpoints_.size(); }
+    // Messages re-delivered by seeks and steps so far: what answering has cost.
+    uint64_t messagesReplayed() const { return replayed_; }
     uint64_t checkpointCost() const { return spacing_; }
     // Bytes held by the checkpoints and the record, roughly: what a rehearsed hour costs.
     size_t memoryBytes() const;
@@ -97,7 +101,8 @@ private:
     };
     const std::vector<SignalChange>& changesOf(Signal signal) const;
     uint64_t costOfStep();
-    void replayTo(uint32_t position);
+    uint64_t scratchStride() const;
+    void replayTo(uint32_t position, bool leaveScratchBehind);
 
     TimelineLimits limits_;
     std::string folder_;
@@ -114,6 +119,7 @@ private:
     int64_t until_ = 0;
     int64_t endTime_ = 0;
     bool endedEarly_ = false;
+    uint64_t replayed_ = 0;
     uint32_t position_ = 0;       // what the run shows
     int64_t clockAtPosition_ = 0; // the clock before a seek moved it on to its t
 };

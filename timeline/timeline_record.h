@@ -19,7 +19,6 @@ struct SignalChange {
     int64_t at = 0;          // virtual ms
     uint32_t position = 0;   // in the state from this position on: the message that made it, counted from 1
     int32_t value = 0;
-    uint32_t cause = 0;      // for a pin: its OutputCause or InputCause
 };
 
 // What decided bits of the output register, the value an '@' command sends.
@@ -30,22 +29,19 @@ enum class RegisterWriteKind : uint8_t {
 };
 
 struct RegisterWrite {
-    RegisterWriteKind kind = RegisterWriteKind::Reply;
     int64_t at = 0;
-    int32_t line = -1;      // the AN@ or OR@ line, or the command line whose reply it was
-    uint32_t value = 0;     // the operand, or the reply's value
-    unsigned char command[frameLength] = {};  // a reply's command frame, as it was sent
-    int64_t commandAt = 0;                    // and when it was sent
-    uint64_t serial = 0;    // tells writes apart
+    uint32_t sinceCommand = 0;  // for a reply: ms since its command was sent
+    int32_t line = -1;          // the AN@ or OR@ line, or the command line whose reply it was
+    uint32_t value = 0;         // the operand, or the reply's value
+    RegisterWriteKind kind = RegisterWriteKind::Reply;
 };
 
-// A frame that changed outputs.
+// A frame that changed outputs (when: its pin changes say).
 struct OutputCause {
-    int64_t at = 0;
-    int32_t line = -1;  // the line that sent it; -1 when no program line did
+    int32_t line = -1;          // the line that sent it; -1 when no program line did
+    uint32_t firstSource = 0;   // its changed bits' writers in TimelineRecord::sources
     unsigned char frame[frameLength] = {};
     bool fromRegister = false;  // its line sends the output register ('@')
-    uint32_t firstSource = 0;   // its changed bits' writers in TimelineRecord::sources
     uint8_t sourceCount = 0;
 };
 
@@ -70,6 +66,7 @@ struct ErrorMark {
 
 struct TimelineRecord {
     std::array<std::vector<SignalChange>, 2 * pinCount> pins;  // by Pin::number()
+    std::array<std::vector<uint32_t>, 2 * pinCount> pinCauses;  // beside each change: its OutputCause or InputCause
     std::vector<SignalChange> lines;    // the running line, as the screen numbers it
     std::vector<SignalChange> running;  // 1 while the program runs
     std::vector<OutputCause> outputCauses;

@@ -8,11 +8,13 @@
 namespace kt57 {
 
 TimelineRecorder::TimelineRecorder(HeadlessRun& run, TimelineRecord& record)
-    : run_(run), record_(record), outputs_(run.board().model.outputs), inputs_(run.board().model.inputs) {}
+    : run_(run), record_(record), outputs_(run.board().model.outputs), inputs_(run.board().model.inputs) {
+    for (int& slot : bitSlot_) slot = noSlot;
+}
 
 void TimelineRecorder::sample(std::vector<SignalChange>& changes, int32_t value) {
     const int32_t previous = changes.empty() ? 0 : changes.back().value;
-    if (value != previous) changes.push_back(SignalChange{run_.now(), position_, value, 0});
+    if (value != previous) changes.push_back(SignalChange{run_.now(), position_, value});
 }
 
 void TimelineRecorder::started() {
@@ -37,8 +39,16 @@ void TimelineRecorder::errorStopped(ErrorStop stop, int32_t line) {
 }
 
 void TimelineRecorder::setBits(uint32_t bits, const RegisterWrite& write) {
+    if (bits == 0) return;
+    int slot = 0;
+    while (references_[slot] != 0) ++slot;
+    slots_[slot] = write;
+    kept_[slot] = -1;
     for (int bit = 0; bit < pinCount; ++bit) {
-        if ((bits >> bit) & 1u) bitWriter_[bit] = write;
+        if (((bits >> bit) & 1u) == 0) continue;
+        if (bitSlot_[bit] != noSlot) --references_[bitSlot_[bit]];
+        bitSlot_[bit] = slot;
+        ++references_[slot];
     }
 }
 
@@ -54,7 +64,6 @@ void TimelineRecorder::lineExecuted(LineOutcome outcome) {
     write.at = run_.now();
     write.line = s.run.currentLine;
     write.value = static_cast<uint32_t>(line.operand);
-    write.serial = nextSerial_++;
     // AN@ decides the bits it clears, OR@ the bits it sets; the others keep their story.
     setBits(line.opcode == AndOutput ? ~write.value & pinMask : write.value & pinMask, write);
 }
@@ -65,9 +74,7 @@ void TimelineRecorder::replyApplied(const MachineState& before, const MachineSta
     write.at = run_.now();
     write.line = lastCommandLine_;
     write.value = static_cast<uint32_t>(after.outputRegister) & pinMask;
-    std::memcpy(write.command, lastCommand_, frameLength);
-    write.commandAt = lastCommandAt_;
-    write.serial = nextSerial_++;
+    write.sinceCommand = static_cast<uint32_t>(write.at - lastCommandAt_);
     // The reply to an '@' command echoes the register it sent: a bit it leaves as it was keeps the
     // write that decided it. Any other reply decides every bit.
     const uint32_t changed = static_cast<uint32_t>(before.outputRegister ^ after.outputRegister) & pinMask;
@@ -75,14 +82,17 @@ void TimelineRecorder::replyApplied(const MachineState& before, const MachineSta
 }
 
 uint32_t TimelineRecorder::commitWrite(int bit) {
-    const RegisterWrite& write = bitWriter_[bit];
-    for (int other = 0; other < pinCount; ++other) {
-        if (committedSerial_[other] == write.serial) return committedIndex_[other];
+    const int slot = bitSlot_[bit];
+    if (kept_[slot] < 0) {
+        record_.writes.push_back(slots_[slot]);
+        kept_[slot] = static_cast<int64_t>(record_.writes.size() - 1);
     }
-    record_.writes.push_back(write);
-    committedSerial_[bit] = write.serial;
-    committedIndex_[bit] = static_cast<uint32_t>(record_.writes.size() - 1);
-    return committedIndex_[bit];
+    return static_cast<uint32_t>(kept_[slot]);
+}
+
+void TimelineRecorder::pushPinChange(int number, int64_t at, uint32_t level, uint32_t cause) {
+    record_.pins[static_cast<size_t>(number)].push_back(SignalChange{at, position_, static_cast<int32_t>(level)});
+    record_.pinCauses[static_cast<size_t>(number)].push_back(cause);
 }
 
 void TimelineRecorder::outputsChanged(int64_t at, uint32_t outputs) {
@@ -90,7 +100,6 @@ void TimelineRecorder::outputsChanged(int64_t at, uint32_t outputs) {
     outputs_ = outputs;
     if (changed == 0) return;
     OutputCause cause;
-    cause.at = at;
     cause.line = lastCommandLine_;
     std::memcpy(cause.frame, lastCommand_, frameLength);
     cause.firstSource = static_cast<uint32_t>(record_.sources.size());
@@ -99,9 +108,8 @@ void TimelineRecorder::outputsChanged(int64_t at, uint32_t outputs) {
     const auto index = static_cast<uint32_t>(record_.outputCauses.size());
     for (int bit = 0; bit < pinCount; ++bit) {
         if (((changed >> bit) & 1u) == 0) continue;
-        record_.pins[static_cast<size_t>(bit)].push_back(
-            SignalChange{at, position_, static_cast<int32_t>((outputs >> bit) & 1u), index});
-        if (fromRegister && bitWriter_[bit].serial != 0) {
+        pushPinChange(bit, at, (outputs >> bit) & 1u, index);
+        if (fromRegister && bitSlot_[bit] != noSlot) {
             record_.sources.push_back(BitSource{static_cast<uint8_t>(bit), commitWrite(bit)});
             ++cause.sourceCount;
         }
@@ -122,8 +130,7 @@ void TimelineRecorder::inputsChanged(int64_t at, uint32_t inputs) {
     record_.inputCauses.push_back(cause);
     for (int bit = 0; bit < pinCount; ++bit) {
         if (((changed >> bit) & 1u) == 0) continue;
-        record_.pins[static_cast<size_t>(pinCount + bit)].push_back(
-            SignalChange{at, position_, static_cast<int32_t>((inputs >> bit) & 1u), index});
+        pushPinChange(pinCount + bit, at, (inputs >> bit) & 1u, index);
     }
 }
 

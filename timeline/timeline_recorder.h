@@ -29,6 +29,7 @@ public:
 private:
     void setBits(uint32_t bits, const RegisterWrite& write);
     uint32_t commitWrite(int bit);
+    void pushPinChange(int number, int64_t at, uint32_t level, uint32_t cause);
     void outputsChanged(int64_t at, uint32_t outputs);
     void inputsChanged(int64_t at, uint32_t inputs);
     void sample(std::vector<SignalChange>& changes, int32_t value);
@@ -40,11 +41,14 @@ private:
     size_t eventsBefore_ = 0;
     uint32_t outputs_ = 0;
     uint32_t inputs_ = 0;
-    // The write that last decided each bit of the output register, and whether it is kept yet.
-    RegisterWrite bitWriter_[pinCount];
-    uint64_t committedSerial_[pinCount] = {};
-    uint32_t committedIndex_[pinCount] = {};
-    uint64_t nextSerial_ = 1;
+    // The write that last decided each bit of the output register: a slot of a pool that always has
+    // one free, since no more than 24 writes are referred to at once; and where it was kept, if it was.
+    static constexpr int noSlot = -1;
+    static constexpr int slotCount = pinCount + 1;
+    RegisterWrite slots_[slotCount];
+    int references_[slotCount] = {};
+    int64_t kept_[slotCount] = {};  // its index in the record's writes, -1 until kept
+    int bitSlot_[pinCount];
     // The last frame the program sent, for the replies and outputs it brings.
     unsigned char lastCommand_[frameLength] = {};
     int32_t lastCommandLine_ = -1;

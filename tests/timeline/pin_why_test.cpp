@@ -48,7 +48,6 @@ TEST(PinWhy, ThePressFitMistakeLeadsBackToTheReadAndTheInput) {
     EXPECT_EQ(out3.changedAt, 2010);
     expectChain(out3, {{WhyStepKind::Frame, 9}, {WhyStepKind::Reply, 5}, {WhyStepKind::InputEvent, 2}});
     EXPECT_EQ(out3.chain[0].frame, "W000000c");
-    EXPECT_EQ(out3.chain[1].frame, "R0000000");
     EXPECT_EQ(out3.chain[1].value, 0x000008u);
     EXPECT_EQ(out3.chain[2].at, 2000);
     EXPECT_TRUE(out3.hasNext);
