@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_output.h"
 #include "common/command_options.h"
 #include "common/program_folder.h"
 #include "common/version_option.h"
@@ -17,6 +18,7 @@
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/run_trace.h"
 #include "tools/kt57-run/run_waves.h"
+#include "tools/kt57-run/studio.h"
 
 namespace {
 
@@ -31,6 +33,9 @@ constexpr kt57::CommandOption runOptions[] = {
     {"--vcd", "FILE", "also write the rehearsal as a waveform (docs/waveforms.md); the trace is the same", nullptr,
      nullptr},
     {"--error-lines", nullptr, "after each error stop, also print the program line it stopped at", nullptr, nullptr},
+    {"--studio", nullptr, "serve the rehearsal page on 127.0.0.1 and open it in the browser; no trace", nullptr,
+     nullptr},
+    {"--no-browser", nullptr, "with --studio: only print the page's address", nullptr, nullptr},
 };
 constexpr kt57::CommandLine commandLine{
     "kt57-run", runOptions, "[DIR | DIR/KT57Data.txt]",
@@ -44,6 +49,8 @@ struct Options {
     std::string directory = ".";
     std::string vcdFile;
     bool errorLines = false;
+    bool studio = false;
+    bool openBrowser = true;
 };
 
 int fail(const std::string& message) {
@@ -78,8 +85,10 @@ int parseOptions(int argc, char** argv, Options& options) {
             haveDirectory = true;
             continue;
         }
-        if (arg == "--error-lines") {
-            options.errorLines = true;
+        if (option->value == nullptr) {
+            if (arg == "--error-lines") options.errorLines = true;
+            if (arg == "--studio") options.studio = true;
+            if (arg == "--no-browser") options.openBrowser = false;
             continue;
         }
         if (i + 1 >= argc) return fail("option " + arg + " needs a value");
@@ -95,6 +104,10 @@ int parseOptions(int argc, char** argv, Options& options) {
             if (!kt57::isSerialNumber(value.data(), value.size())) return fail(kt57::badValue(*option, value));
             options.boardSerial = value;
         }
+    }
+    if (!options.studio && !options.openBrowser) return fail("--no-browser goes with --studio");
+    if (options.studio && (!options.vcdFile.empty() || options.errorLines)) {
+        return fail("--studio prints no trace: it takes neither --vcd nor --error-lines");
     }
     const kt57::ProgramFolder folder = kt57::programFolderOf(options.directory);
     if (!folder.error.empty()) return fail(folder.error);
@@ -123,6 +136,7 @@ int checkFolderFiles(const std::string& directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    kt57::useByteOutput();
     if (kt57::printedVersion(argc, argv, "kt57-run")) return 0;
     Options options;
     int status = parseOptions(argc, argv, options);
@@ -132,20 +146,15 @@ int main(int argc, char** argv) {
 
     std::vector<kt57::HeadlessEvent> events;
     if (!options.eventsFile.empty()) {
-        std::string text;
         std::string error;
-        const kt57::FileReadResult read = kt57::readBoundedFile(options.eventsFile.c_str(), text, error);
-        if (read != kt57::FileReadResult::Read) {
-            if (read == kt57::FileReadResult::CannotOpen) error.clear();
-            if (read == kt57::FileReadResult::TooLarge) error = "larger than 16 MiB";
-            std::fprintf(stderr, "kt57-run: %s: cannot read the events file%s%s\n", options.eventsFile.c_str(),
-                         error.empty() ? "" : ": ", error.c_str());
-            return exitUsage;
-        }
-        if (!kt57::parseEvents(text, options.eventsFile, events, error)) {
+        if (!kt57::readEventsFile(options.eventsFile, events, error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return exitUsage;
         }
+    }
+    if (options.studio) {
+        return kt57::runStudio({{options.directory, options.eventsFile, options.boardSerial, options.until},
+                                options.openBrowser});
     }
 
     kt57::HeadlessRun run({options.directory, options.boardSerial});
