@@ -110,9 +110,12 @@ function listen() {
 slider.addEventListener("input", () => moveTo(slider.value));
 valueBox.addEventListener("change", () => moveTo(valueBox.value));
 
+// The address may name the first moment: ...#at=2000
+const asked = /^#at=(\d+)$/.exec(location.hash);
+
 loadRehearsal()
   .then(() => {
     listen();
-    moveTo(valueBox.value);
+    moveTo(asked ? asked[1] : valueBox.value);
   })
   .catch((error) => showProblem(String(error.message || error)));
