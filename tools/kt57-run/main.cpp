@@ -40,7 +40,8 @@ constexpr kt57::CommandOption runOptions[] = {
 constexpr kt57::CommandLine commandLine{
     "kt57-run", runOptions, "[DIR | DIR/KT57Data.txt]",
     "Rehearses the program in DIR (default: the working directory) against the virtual board, in\n"
-    "virtual time, and prints a trace.\n"};
+    "virtual time, and prints a trace. With --studio it serves the rehearsal page instead, until the\n"
+    "page is closed or Ctrl+C.\n"};
 
 struct Options {
     std::string eventsFile;

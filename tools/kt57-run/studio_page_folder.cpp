@@ -40,9 +40,6 @@ std::vector<fs::path> pageFolderCandidates() {
         candidates.push_back(folder / "studio");
         candidates.push_back(folder.parent_path() / "share" / "kt57d" / "studio");
     }
-#ifdef KT57_STUDIO_SOURCE_PAGE
-    candidates.push_back(fs::path(KT57_STUDIO_SOURCE_PAGE));
-#endif
     return candidates;
 }
 

@@ -7,8 +7,8 @@
 namespace kt57 {
 
 // Where to look, in order: studio/ beside the executable (Windows: the install folder and the
-// zip), ../share/kt57d/studio from its folder (Linux: /usr/bin and /usr/share), and the source
-// tree the executable was built from (a build folder).
+// zip; a build folder, where it links to the source tree's), and ../share/kt57d/studio from its
+// folder (Linux: /usr/bin and /usr/share).
 std::vector<std::filesystem::path> pageFolderCandidates();
 
 // The first candidate that holds index.html; empty when none does.
