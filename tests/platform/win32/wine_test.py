@@ -17,6 +17,7 @@ up to a later event that must come after it.
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -368,11 +369,14 @@ class CommandLineToolsTest(unittest.TestCase):
                 self.assertEqual(self.windows("kt57-check", *arguments, "KT57Data.txt", cwd=folder), linux)
         self.assertEqual(self.linux("kt57-check", "KT57Data.txt", cwd=self.work)[0], 1, "the findings count")
 
-    def test_kt57_run_studio_serves_the_page_to_a_request_from_linux(self):
+    def studio(self):
         folder = self.folder("example", [os.path.join(RUN_EXAMPLE, name) for name in
                                          ("KT57Data.txt", "KT57Mode.txt", "events.txt")])
-        studio = Studio(["wine", os.path.join(self.install, "kt57-run.exe"), "--studio", "--no-browser",
-                         "--events", "events.txt", "."], folder, env=self.wine.env, seconds=120)
+        return Studio(["wine", os.path.join(self.install, "kt57-run.exe"), "--studio", "--no-browser",
+                       "--events", "events.txt", "."], folder, env=self.wine.env, seconds=120)
+
+    def test_kt57_run_studio_serves_the_page_to_a_request_from_linux(self):
+        studio = self.studio()
         try:
             status, page = studio.get(f"/{studio.token}/")
             self.assertEqual(status, 200)
@@ -388,6 +392,18 @@ class CommandLineToolsTest(unittest.TestCase):
             status, output = studio.end(seconds=60)
             self.assertEqual(status, 0, output)
             self.assertIn("The page was closed", output)
+        finally:
+            studio.kill()
+
+    def test_kt57_run_studio_ends_on_ctrl_c(self):
+        studio = self.studio()
+        try:
+            self.assertEqual(studio.get(f"/{studio.token}/api/rehearsal")[0], 200)
+            # Wine turns SIGINT into the console's Ctrl+C event.
+            studio.process.send_signal(signal.SIGINT)
+            status, output = studio.end(seconds=60)
+            self.assertEqual(status, 0, output)
+            self.assertIn("Interrupted", output)
         finally:
             studio.kill()
 
