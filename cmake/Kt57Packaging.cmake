@@ -3,6 +3,7 @@
 # portable zip. scripts/package.sh makes all three into dist/; docs/packaging.md explains them.
 set(KT57_DIST_DIR "${PROJECT_SOURCE_DIR}/dist" CACHE PATH "Where the packages are written")
 set(kt57_packaging ${PROJECT_SOURCE_DIR}/packaging)
+set(kt57_studio_page ${PROJECT_SOURCE_DIR}/tools/kt57-run/studio)
 
 if(WIN32)
   find_program(KT57_MAKENSIS makensis)
@@ -12,13 +13,16 @@ if(WIN32)
       -DVERSION=${KT57_VERSION}
       -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
       -DPROGRAM=$<TARGET_FILE:kt57d>
+      -DRUN=$<TARGET_FILE:kt57-run>
+      -DCHECK=$<TARGET_FILE:kt57-check>
+      -DSTUDIO_PAGE=${kt57_studio_page}
       -DSUBSTITUTE=$<TARGET_FILE:kt57_ftd2xx_substitute>
       -DSTAGE=${PROJECT_BINARY_DIR}/windows-packages
       -DDIST=${KT57_DIST_DIR}
       -DMAKENSIS=${KT57_MAKENSIS}
       -DSTRIP=${KT57_STRIP}
       -P ${kt57_packaging}/windows/make_packages.cmake
-    DEPENDS kt57d kt57_ftd2xx_substitute
+    DEPENDS kt57d kt57-run kt57-check kt57_ftd2xx_substitute
     VERBATIM)
   return()
 endif()
@@ -59,6 +63,8 @@ install(FILES ${kt57_packaging}/linux/kt57d.svg DESTINATION ${CMAKE_INSTALL_DATA
 install(FILES ${kt57_packaging}/linux/io.github.kt57d.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${kt57_packaging}/linux/70-kt57-board.rules DESTINATION ${KT57_UDEV_RULES_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kt57d/examples)
+# kt57-run --studio's page, found from /usr/bin as ../share/kt57d/studio.
+install(DIRECTORY ${kt57_studio_page}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kt57d/studio)
 set(kt57_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/kt57d)
 install(FILES ${kt57_packaging}/debian/copyright ${changelog_gz} ${PROJECT_SOURCE_DIR}/README.md
   DESTINATION ${kt57_doc_dir})
@@ -87,7 +93,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "KT57D runs short sequence programs (KT57Da
 in a window where the operator starts, stops, steps and sets break lines.
 .
 This package holds the Qt desktop program kt57d, the virtual board
-kt57-board, the headless rehearsal tool kt57-run, the program checker
-kt57-check and kt57-ctl, which posts commands to a running kt57d, with
-a udev rule that gives FTDI boards a 1 ms latency timer.")
+kt57-board, the headless rehearsal tool kt57-run with its rehearsal page
+for the browser, the program checker kt57-check and kt57-ctl, which posts
+commands to a running kt57d, with a udev rule that gives FTDI boards a
+1 ms latency timer.")
 include(CPack)

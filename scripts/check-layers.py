@@ -37,7 +37,7 @@ LEVELS = [
 # Include folders that the build makes rather than the tree holds.
 GENERATED = {"kt57"}
 SOURCE_SUFFIXES = {".h", ".cpp", ".c"}
-SKIPPED = {".git", "fuzz/corpus", "fuzz/regressions", "packaging", "docs", "examples"}
+SKIPPED = {".git", "fuzz/corpus", "fuzz/regressions", "packaging", "docs", "examples", "third_party"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Installs the Windows installer silently in a fresh Wine prefix, runs the installed kt57d.exe
 from its "KT57D (virtual board)" Start-menu entry, ends it with menu command 40001, checks that
-KT57Mode.txt is written, then uninstalls silently and checks that the installed files are gone.
+KT57Mode.txt is written, runs the command of the "KT57D command prompt" entry, then uninstalls
+silently and checks that the installed files are gone.
 
 Usage (inside an X display, e.g. under xvfb-run):
   test-installer-wine.py SETUP_EXE KT57_POST_EXE HOLDING_PROGRAM
@@ -41,6 +42,17 @@ def wait_for(what, condition, seconds):
         return False
 
 
+def shortcut_arguments(path):
+    """The command-line arguments a .lnk file holds: its counted UTF-16 string that starts with /k."""
+    with open(path, "rb") as f:
+        data = f.read()
+    start = data.find("/k ".encode("utf-16-le"))
+    if start < 2:
+        return ""
+    count = int.from_bytes(data[start - 2:start], "little")
+    return data[start:start + 2 * count].decode("utf-16-le")
+
+
 def main():
     setup, post, holding_program = (os.path.abspath(p) for p in sys.argv[1:4])
     work = tempfile.mkdtemp(prefix="kt57-installer.")
@@ -67,7 +79,10 @@ def main():
                      all(os.path.isfile(os.path.join(board_dir, f)) for f in ("kt57d.exe", "FTD2XX.dll", "KT57Board.txt")))
         checks.check("no FTD2XX.dll beside the kt57d.exe of the normal entry",
                      not os.path.exists(os.path.join(install, "FTD2XX.dll")))
-        for exe in (program, os.path.join(board_dir, "kt57d.exe"), os.path.join(board_dir, "FTD2XX.dll")):
+        tools = [os.path.join(install, f) for f in ("kt57-run.exe", "kt57-check.exe")]
+        checks.check("kt57-run.exe and kt57-check.exe are installed beside kt57d.exe, the page beside them",
+                     all(os.path.isfile(f) for f in tools + [os.path.join(install, "studio", "index.html")]))
+        for exe in [program, os.path.join(board_dir, "kt57d.exe"), os.path.join(board_dir, "FTD2XX.dll")] + tools:
             dlls = imported_dlls(exe)
             runtime = [d for d in dlls if d.lower().startswith(RUNTIME_DLLS)]
             checks.check(f"{os.path.relpath(exe, install)} imports no MinGW runtime DLL",
@@ -76,8 +91,9 @@ def main():
         menu = glob.glob(os.path.join(drive_c, "users", "*", "AppData", "Roaming", "Microsoft", "Windows",
                                       "Start Menu", "Programs", "KT57D"))
         menu = menu[0] if menu else ""
-        checks.check("the Start menu holds KT57D and KT57D (virtual board)",
-                     all(os.path.isfile(os.path.join(menu, f)) for f in ("KT57D.lnk", "KT57D (virtual board).lnk")))
+        checks.check("the Start menu holds KT57D, KT57D command prompt and KT57D (virtual board)",
+                     all(os.path.isfile(os.path.join(menu, f))
+                         for f in ("KT57D.lnk", "KT57D command prompt.lnk", "KT57D (virtual board).lnk")))
         documents = glob.glob(os.path.join(drive_c, "users", "*", "Documents"))
         documents = documents[0] if documents else ""
         folder = os.path.join(documents, "KT57D")
@@ -111,6 +127,19 @@ def main():
         session("a program that holds the board", r"WB000002\x0D")
         checks.check("KT57Mode.txt is written in the entry's working folder, naming the virtual board",
                      wait_for("KT57Mode.txt", lambda: file_has(mode_file, "VB000001"), 30))
+
+        print("== KT57D command prompt")
+        arguments = shortcut_arguments(os.path.join(menu, "KT57D command prompt.lnk"))
+        checks.check("the command prompt puts the installation folder in front of its own PATH",
+                     arguments.startswith(f'/k "set "PATH={location};%PATH%"'), arguments)
+        # The console stays open for typing (cmd /k); its command, without /k and the outer quotes
+        # that cmd takes off, runs once from a batch file in the entry's working folder.
+        batch = os.path.join(work, "prompt.bat")
+        with open(batch, "w", newline="\r\n") as f:
+            f.write("@" + arguments[len('/k "'):-1] + "\n")
+        version = wine.run("cmd", "/c", wine.windows_path(batch), cwd=folder).stdout
+        checks.check("kt57-run and kt57-check answer there as typed",
+                     "kt57-run " in version and "kt57-check " in version, version)
 
         print("== silent uninstall")
         installed = [os.path.join(root, f) for root, _, files in os.walk(install) for f in files]

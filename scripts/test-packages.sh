@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the packages (scripts/package.sh) and tests each by installing it:
 #   the .deb: lintian and desktop-file-validate clean; dpkg -i; the installed kt57-check and kt57-run
-#   on the installed example; man finds the pages; dpkg --purge leaves none of its files behind;
+#   on the installed example, and kt57-run --studio serving the installed page; man finds the pages;
+#   dpkg --purge leaves none of its files behind;
 #   the installer: scripts/test-installer-wine.py in a fresh Wine prefix under Xvfb;
 #   the zip: the files of a portable copy.
 # Installs and purges the package kt57d itself, so it refuses to run where kt57d is installed.
@@ -53,6 +54,18 @@ check "the installed kt57-check finds nothing to report in the installed example
 trace=$(cd "$work" && /usr/bin/kt57-run --until 3000 "$example")
 check "the installed kt57-run rehearses the installed example: frames sent and answered" \
   equals "$(echo "$trace" | grep -c -E '^[0-9]+ (send|recv) ' | awk '{ print ($1 > 4) }')" 1
+# The packaged kt57-run has no page of its own: it must find the installed one from /usr/bin.
+(cd "$work" && exec /usr/bin/kt57-run --studio --no-browser "$example" >"$work/studio.out" 2>&1) &
+studio=$!
+for _ in $(seq 1 100); do grep -qs 'http://' "$work/studio.out" && break; sleep 0.1; done
+address=$(grep -o 'http://127\.0\.0\.1:[0-9]*/[0-9a-f]*/' "$work/studio.out" || true)
+served=$(python3 -c 'import sys, urllib.request; sys.stdout.buffer.write(urllib.request.urlopen(sys.argv[1] + "index.html").read())' "$address" | sha256sum) || true
+kill -TERM "$studio"
+studio_status=0
+wait "$studio" || studio_status=$?
+check "the installed kt57-run --studio serves the installed page" \
+  equals "$served" "$(sha256sum </usr/share/kt57d/studio/index.html)"
+check "kt57-run --studio ends on SIGTERM with status 0" equals "$studio_status" 0
 check "man -w kt57-run finds the page" equals "$(man -w kt57-run)" /usr/share/man/man1/kt57-run.1.gz
 check "man renders kt57d(1) without warnings" \
   equals "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings kt57d 2>&1 >/dev/null)" ""
@@ -69,9 +82,11 @@ check "after dpkg --purge nothing of the package is left" \
 
 zip=dist/kt57d-${version}-win64.zip
 echo "== $zip"
-check "the portable copy holds kt57d.exe, and the virtual board's own kt57d.exe beside the substitute" \
+check "the portable copy holds kt57d.exe with kt57-run.exe and kt57-check.exe, and the virtual board's own kt57d.exe beside the substitute" \
   equals "$(unzip -Z1 "$zip" | grep -E '(exe|dll|KT57Data.txt)$' | LC_ALL=C sort | tr '\n' ' ')" \
-  "kt57d-${version}-win64/KT57Data.txt kt57d-${version}-win64/kt57d.exe kt57d-${version}-win64/virtual-board/FTD2XX.dll kt57d-${version}-win64/virtual-board/KT57Data.txt kt57d-${version}-win64/virtual-board/kt57d.exe "
+  "kt57d-${version}-win64/KT57Data.txt kt57d-${version}-win64/kt57-check.exe kt57d-${version}-win64/kt57-run.exe kt57d-${version}-win64/kt57d.exe kt57d-${version}-win64/virtual-board/FTD2XX.dll kt57d-${version}-win64/virtual-board/KT57Data.txt kt57d-${version}-win64/virtual-board/kt57d.exe "
+check "the portable copy holds the rehearsal page beside kt57-run.exe" \
+  equals "$(unzip -Z1 "$zip" | grep -c "^kt57d-${version}-win64/studio/index.html$")" 1
 
 setup=dist/kt57d-${version}-setup.exe
 echo "== $setup"

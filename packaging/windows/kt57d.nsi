@@ -32,8 +32,14 @@ Section "KT57D" SectionProgram
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "${STAGE}/kt57d.exe"
+  File "${STAGE}/kt57-run.exe"
+  File "${STAGE}/kt57-check.exe"
   File "${STAGE}/LICENSE.txt"
   File "${STAGE}/README.txt"
+  ; kt57-run.exe --studio serves the rehearsal page from here.
+  SetOutPath "$INSTDIR\studio"
+  File "${STAGE}/studio/*.*"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   ; The working folder: kt57d.exe reads KT57Data.txt and writes KT57Mode.txt there. A program the
@@ -45,6 +51,10 @@ Section "KT57D" SectionProgram
   CreateDirectory "$SMPROGRAMS\KT57D"
   ; A shortcut starts in the output path of the moment it is made.
   CreateShortCut "$SMPROGRAMS\KT57D\KT57D.lnk" "$INSTDIR\kt57d.exe"
+  ; A console in the same working folder with kt57-run and kt57-check on its PATH, so that
+  ; "kt57-run --studio" rehearses the program there. The PATH is the console's own, not the user's.
+  CreateShortCut "$SMPROGRAMS\KT57D\KT57D command prompt.lnk" "$SYSDIR\cmd.exe" \
+    '/k "set "PATH=$INSTDIR;%PATH%" && kt57-run --version && kt57-check --version"'
 
   WriteRegStr HKCU "Software\KT57D" "InstallDir" "$INSTDIR"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "KT57D"
@@ -75,13 +85,14 @@ Section "Virtual board (no hardware)" SectionVirtualBoard
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${SectionProgram} "kt57d.exe for a board on FTDI's D2XX driver, started in Documents\KT57D."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SectionProgram} "kt57d.exe for a board on FTDI's D2XX driver, started in Documents\KT57D, and the command prompt with kt57-run and kt57-check."
   !insertmacro MUI_DESCRIPTION_TEXT ${SectionVirtualBoard} "A second entry, KT57D (virtual board), that runs against a simulated board in Documents\KT57D (virtual board)."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 ; The working folders in Documents hold the user's programs and mode files and are kept.
 Section "Uninstall"
   Delete "$SMPROGRAMS\KT57D\KT57D.lnk"
+  Delete "$SMPROGRAMS\KT57D\KT57D command prompt.lnk"
   Delete "$SMPROGRAMS\KT57D\KT57D (virtual board).lnk"
   RMDir "$SMPROGRAMS\KT57D"
   Delete "$INSTDIR\virtual-board\kt57d.exe"
@@ -90,6 +101,10 @@ Section "Uninstall"
   Delete "$INSTDIR\virtual-board\FTD2XX.log"
   RMDir "$INSTDIR\virtual-board"
   Delete "$INSTDIR\kt57d.exe"
+  Delete "$INSTDIR\kt57-run.exe"
+  Delete "$INSTDIR\kt57-check.exe"
+  Delete "$INSTDIR\studio\*.*"
+  RMDir "$INSTDIR\studio"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\Uninstall.exe"

@@ -8,7 +8,7 @@
 //   TextSurface          TextCanvas (the screen kept as text)
 //   ModifierKeys         HeldModifiers (held for the duration of a scripted click)
 //   FtDriver             VirtualBoard (latency 1 ms, the default virtual serial number)
-//   FileService          PosixFiles (a FIFO or device in place of a file counts as no file)
+//   FileService          HeadlessFiles (PosixFiles: a FIFO or device in place of a file counts as no file)
 //
 // Use:
 //   HeadlessRun run({.directory = dir});
@@ -32,12 +32,12 @@
 #include "console/text_canvas.h"
 #include "device/board_protocol.h"
 #include "platform/headless/headless_event.h"
+#include "platform/headless/headless_files.h"
 #include "platform/headless/headless_snapshot.h"
 #include "platform/headless/headless_timer.h"
 #include "platform/headless/headless_window.h"
 #include "platform/headless/held_modifiers.h"
 #include "platform/headless/virtual_clock.h"
-#include "platform/posix/posix_files.h"
 #include "shell/application.h"
 #include "shell/services.h"
 
@@ -110,7 +110,7 @@ private:
     VirtualBoard board_;
     TextCanvas canvas_;
     HeldModifiers modifiers_;
-    PosixFiles files_;
+    HeadlessFiles files_;
     Application app_;
     HeadlessWindow window_;
     PlatformServices services_;

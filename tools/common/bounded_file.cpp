@@ -1,14 +1,54 @@
 #include "tools/common/bounded_file.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <unistd.h>
+
 #include "platform/posix/posix_files.h"
+#endif
 
 namespace kt57 {
 namespace {
+
+#ifdef _WIN32
+// Windows has no FIFO to wait on at an open, but NUL and CON name devices in every folder, and
+// reading CON would wait for the keyboard: the open is checked as on POSIX.
+constexpr int notRegularFile = -2;
+
+int openRegularFile(const char* path, const char*& why) {
+    const int descriptor = _open(path, _O_RDONLY | _O_BINARY);
+    if (descriptor < 0) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    struct _stat64 info {};
+    if (_fstat64(descriptor, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+        why = (info.st_mode & _S_IFMT) == _S_IFCHR ? "not a regular file (a character device)" : "not a regular file";
+        _close(descriptor);
+        return notRegularFile;
+    }
+    return descriptor;
+}
+
+long long readUpTo(int descriptor, char* buffer, size_t capacity) {
+    size_t total = 0;
+    while (total < capacity) {
+        const int got = _read(descriptor, buffer + total, static_cast<unsigned>(capacity - total));
+        if (got == 0) break;
+        if (got < 0) return -1;
+        total += static_cast<size_t>(got);
+    }
+    return static_cast<long long>(total);
+}
+
+void close(int descriptor) { _close(descriptor); }
+#endif
 
 FileReadResult openForReading(const char* path, int& descriptor, std::string& error) {
     const char* why = nullptr;
@@ -28,7 +68,7 @@ FileReadResult readBoundedFile(const char* path, std::string& bytes, std::string
     if (opened != FileReadResult::Read) return opened;
     char buffer[65536];
     for (;;) {
-        const ssize_t got = readUpTo(descriptor, buffer, sizeof buffer);
+        const auto got = readUpTo(descriptor, buffer, sizeof buffer);
         if (got < 0) {
             error = std::strerror(errno);
             close(descriptor);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_output.h"
 #include "common/command_options.h"
 #include "common/version_option.h"
 #include "sequencer/loader.h"
@@ -29,6 +30,7 @@ constexpr kt57::CommandLine commandLine{
 }  // namespace
 
 int main(int argc, char** argv) {
+    kt57::useByteOutput();
     if (kt57::printedVersion(argc, argv, "kt57-check")) return exitClean;
     bool dump = false;
     const char* path = nullptr;

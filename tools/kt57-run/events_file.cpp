@@ -7,6 +7,7 @@
 #include "board/board_control.h"
 #include "console/operator_keys.h"
 #include "device/byte_escapes.h"
+#include "tools/common/bounded_file.h"
 
 namespace kt57 {
 namespace {
@@ -196,6 +197,18 @@ bool parseEvents(const std::string& text, const std::string& name, std::vector<H
         events.push_back(event);
     }
     return true;
+}
+
+bool readEventsFile(const std::string& path, std::vector<HeadlessEvent>& events, std::string& error) {
+    std::string text;
+    const FileReadResult read = readBoundedFile(path.c_str(), text, error);
+    if (read != FileReadResult::Read) {
+        if (read == FileReadResult::CannotOpen) error.clear();
+        if (read == FileReadResult::TooLarge) error = "larger than 16 MiB";
+        error = "kt57-run: " + path + ": cannot read the events file" + (error.empty() ? "" : ": ") + error;
+        return false;
+    }
+    return parseEvents(text, path, events, error);
 }
 
 }  // namespace kt57

@@ -13,6 +13,10 @@ namespace kt57 {
 bool parseEvents(const std::string& text, const std::string& name, std::vector<HeadlessEvent>& events,
                  std::string& error);
 
+// Reads and parses the events file at path. False with the line kt57-run prints in error: the
+// file's refusal ("kt57-run: <path>: cannot read the events file: ..."), or parseEvents' line.
+bool readEventsFile(const std::string& path, std::vector<HeadlessEvent>& events, std::string& error);
+
 // Decodes a word written like a trace frame (device/byte_escapes.h), \r, \n and \\ included.
 bool decodeFrameWord(const std::string& word, std::string& bytes);
 

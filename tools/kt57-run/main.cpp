@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_output.h"
 #include "common/command_options.h"
 #include "common/program_folder.h"
 #include "common/version_option.h"
@@ -19,6 +20,7 @@
 #include "tools/kt57-run/moment_queries.h"
 #include "tools/kt57-run/run_trace.h"
 #include "tools/kt57-run/run_waves.h"
+#include "tools/kt57-run/studio.h"
 
 namespace {
 
@@ -37,11 +39,15 @@ constexpr kt57::CommandOption runOptions[] = {
      nullptr},
     {"--why", "PIN@MS", "instead of the trace, say why a pin (out0-out23, in0-in23) has its value then (repeatable)",
      nullptr, nullptr},
+    {"--studio", nullptr, "serve the rehearsal page on 127.0.0.1 and open it in the browser; no trace", nullptr,
+     nullptr},
+    {"--no-browser", nullptr, "with --studio: only print the page's address", nullptr, nullptr},
 };
 constexpr kt57::CommandLine commandLine{
     "kt57-run", runOptions, "[DIR | DIR/KT57Data.txt]",
     "Rehearses the program in DIR (default: the working directory) against the virtual board, in\n"
-    "virtual time, and prints a trace.\n"};
+    "virtual time, and prints a trace. With --studio it serves the rehearsal page instead, until the\n"
+    "page is closed or Ctrl+C.\n"};
 
 struct Options {
     std::string eventsFile;
@@ -52,6 +58,8 @@ struct Options {
     bool errorLines = false;
     bool untilGiven = false;
     std::vector<kt57::MomentQuery> queries;  // --at and --why, in command-line order
+    bool studio = false;
+    bool openBrowser = true;
 };
 
 int fail(const std::string& message) {
@@ -86,8 +94,10 @@ int parseOptions(int argc, char** argv, Options& options) {
             haveDirectory = true;
             continue;
         }
-        if (arg == "--error-lines") {
-            options.errorLines = true;
+        if (option->value == nullptr) {
+            if (arg == "--error-lines") options.errorLines = true;
+            if (arg == "--studio") options.studio = true;
+            if (arg == "--no-browser") options.openBrowser = false;
             continue;
         }
         if (i + 1 >= argc) return fail("option " + arg + " needs a value");
@@ -123,6 +133,11 @@ int parseOptions(int argc, char** argv, Options& options) {
         if (!options.untilGiven) options.until = last;
         else if (last > options.until) return fail("a moment after --until " + std::to_string(options.until) + " was asked about");
     }
+    if (!options.studio && !options.openBrowser) return fail("--no-browser goes with --studio");
+    if (options.studio && !options.queries.empty()) return fail("--studio answers on its page: no --at or --why with it");
+    if (options.studio && (!options.vcdFile.empty() || options.errorLines)) {
+        return fail("--studio prints no trace: it takes neither --vcd nor --error-lines");
+    }
     const kt57::ProgramFolder folder = kt57::programFolderOf(options.directory);
     if (!folder.error.empty()) return fail(folder.error);
     options.directory = folder.directory;
@@ -150,6 +165,7 @@ int checkFolderFiles(const std::string& directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    kt57::useByteOutput();
     if (kt57::printedVersion(argc, argv, "kt57-run")) return 0;
     Options options;
     int status = parseOptions(argc, argv, options);
@@ -159,20 +175,15 @@ int main(int argc, char** argv) {
 
     std::vector<kt57::HeadlessEvent> events;
     if (!options.eventsFile.empty()) {
-        std::string text;
         std::string error;
-        const kt57::FileReadResult read = kt57::readBoundedFile(options.eventsFile.c_str(), text, error);
-        if (read != kt57::FileReadResult::Read) {
-            if (read == kt57::FileReadResult::CannotOpen) error.clear();
-            if (read == kt57::FileReadResult::TooLarge) error = "larger than 16 MiB";
-            std::fprintf(stderr, "kt57-run: %s: cannot read the events file%s%s\n", options.eventsFile.c_str(),
-                         error.empty() ? "" : ": ", error.c_str());
-            return exitUsage;
-        }
-        if (!kt57::parseEvents(text, options.eventsFile, events, error)) {
+        if (!kt57::readEventsFile(options.eventsFile, events, error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return exitUsage;
         }
+    }
+    if (options.studio) {
+        return kt57::runStudio({{options.directory, options.eventsFile, options.boardSerial, options.until},
+                                options.openBrowser});
     }
 
     if (!options.queries.empty()) {

@@ -3,27 +3,37 @@
 window messages reaching the core (typed keys, posted commands, clicks read with GetAsyncKeyState),
 the D2XX calls of the run-time loaded FTD2XX.dll, the CR LF mode file, the red GDI text without a
 usable driver, and the substitute driver's KT57Board.txt and FTD2XX.log. What the engine does with
-the messages is the headless tests' business.
+the messages is the headless tests' business. Then the command-line tools beside it: kt57-run.exe
+and kt57-check.exe print what their Linux builds print, and kt57-run.exe --studio serves the
+rehearsal page to a request from the Linux side.
 
 Usage, inside an X display (scripts/test-win32.sh runs it under xvfb-run):
   wine_test.py WIN32_BUILD_DIR [RESULTS_DIR] [unittest options]
-WIN32_BUILD_DIR is build-win32/platform/win32; screenshots and logs go to RESULTS_DIR.
+WIN32_BUILD_DIR is build-win32/platform/win32 (the tools are in build-win32/tools); screenshots and
+logs go to RESULTS_DIR. The Linux tools to compare with are in KT57_NATIVE_TOOLS (default
+build/tools of the source tree).
 Every wait ends at its sign or at a deadline; a check that something did not happen reads the log
 up to a later event that must come after it.
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from studio_session import Studio, traced_screen, traced_state  # noqa: E402
 from wine_session import ProgramRun, TimedOut, Wine, imported_dlls, imported_functions, wait_for  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.abspath(os.path.join(HERE, "..", "..", ".."))
 EXAMPLE = os.path.join(SOURCE, "examples", "demo", "KT57Data.txt")
+# kt57-run's documented example: its program, mode file, events and Linux trace.
+RUN_EXAMPLE = os.path.join(SOURCE, "tests", "tools", "kt57-run", "example")
+NATIVE_TOOLS = os.environ.get("KT57_NATIVE_TOOLS", os.path.join(SOURCE, "build", "tools"))
 # A loop that holds the board: WA000001, RA000000, WA@, then 010 WB000002 / JMP 010.
 LOOP = os.path.join(HERE, "wine", "KT57Data.txt")
 END_PROGRAM = "40001"
@@ -63,18 +73,28 @@ RED = lambda r, g, b: r > 153 and g < 90 and b < 90  # noqa: E731
 DARK = lambda r, g, b: r < 90 and g < 90 and b < 90  # noqa: E731
 
 
+# One Wine prefix for every test: booting one takes most of a minute.
+PREFIX = {}
+
+
+def setUpModule():
+    PREFIX["work"] = tempfile.mkdtemp(prefix="kt57-wine.")
+    PREFIX["wine"] = Wine(PREFIX["work"], japanese=True)
+    PREFIX["wine"].boot()
+    PREFIX["wine"].use_japanese_fonts()
+
+
+def tearDownModule():
+    PREFIX["wine"].stop()
+    shutil.rmtree(PREFIX["work"], ignore_errors=True)
+
+
 class WindowsProgramTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.work = tempfile.mkdtemp(prefix="kt57-wine.")
-        cls.wine = Wine(cls.work, japanese=True)
-        cls.wine.boot()
-        cls.wine.use_japanese_fonts()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.stop()
-        shutil.rmtree(cls.work, ignore_errors=True)
+        cls.work = os.path.join(PREFIX["work"], "programs")
+        os.makedirs(cls.work)
+        cls.wine = PREFIX["wine"]
 
     def setUp(self):
         self.run_ = None
@@ -260,6 +280,132 @@ class WindowsProgramTest(unittest.TestCase):
         run = self.program_run(EXAMPLE, "AD\nAB123456\n", driver="substitute-incomplete", board="serial = AB123456\n")
         self.expect_no_board(run)
         self.assertFalse(os.path.exists(run.log.path), "none of its functions was called")
+
+
+class CommandLineToolsTest(unittest.TestCase):
+    """kt57-run.exe and kt57-check.exe as the installer and the zip lay them out: beside each other,
+    with the rehearsal page in studio\\ beside kt57-run.exe."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.wine = PREFIX["wine"]
+        cls.work = os.path.join(PREFIX["work"], "tools")
+        cls.install = os.path.join(cls.work, "install")
+        os.makedirs(cls.install)
+        tools = os.path.join(BIN, "..", "..", "tools")
+        for exe in (os.path.join(tools, "kt57-run", "kt57-run.exe"), os.path.join(tools, "kt57-check", "kt57-check.exe")):
+            shutil.copy(exe, cls.install)
+        # The installed page, marked: the one beside the .exe is served, not the source tree's.
+        shutil.copytree(os.path.join(SOURCE, "tools", "kt57-run", "studio"), os.path.join(cls.install, "studio"))
+        with open(os.path.join(cls.install, "studio", "index.html"), "a") as f:
+            f.write("<!-- installed beside kt57-run.exe -->\n")
+
+    def folder(self, name, files):
+        """A fresh folder holding copies of files."""
+        folder = os.path.join(self.work, f"{self._testMethodName}-{name}")
+        os.makedirs(folder)
+        for file in files:
+            shutil.copy(file, folder)
+        return folder
+
+    def windows(self, tool, *arguments, cwd):
+        """(exit status, standard output, standard error) of the installed TOOL.exe, as bytes."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            status = subprocess.run(["wine", os.path.join(self.install, tool + ".exe"), *arguments], cwd=cwd,
+                                    env=self.wine.env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                    timeout=120).returncode
+            out.seek(0)
+            err.seek(0)
+            return status, out.read(), err.read()
+
+    @staticmethod
+    def linux(tool, *arguments, cwd):
+        result = subprocess.run([os.path.join(NATIVE_TOOLS, tool, tool), *arguments], cwd=cwd, capture_output=True,
+                                timeout=120)
+        return result.returncode, result.stdout, result.stderr
+
+    def test_tools_import_only_windows_dlls(self):
+        # Winsock for the page's server, BCrypt for its token, Shell32 to open the browser.
+        self.assertEqual(sorted(d.upper() for d in imported_dlls(os.path.join(self.install, "kt57-run.exe"))),
+                         ["BCRYPT.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "WS2_32.DLL"])
+        self.assertEqual(sorted(d.upper() for d in imported_dlls(os.path.join(self.install, "kt57-check.exe"))),
+                         ["KERNEL32.DLL", "MSVCRT.DLL"])
+
+    def test_kt57_run_traces_as_on_linux(self):
+        waveform_events = os.path.join(SOURCE, "tests", "tools", "kt57-run", "waveform-events.txt")
+        example = [os.path.join(RUN_EXAMPLE, name) for name in ("KT57Data.txt", "KT57Mode.txt", "events.txt")]
+        # name, files, arguments, the mode file the Windows run leaves (None: none)
+        cases = [
+            ("bundled", [EXAMPLE, waveform_events], ["--until", "12000", "--events", "waveform-events.txt", "."], None),
+            ("documented", example, ["--events", "events.txt", "--error-lines"], b"MD\r\nVB000001\r\n"),
+        ]
+        for name, files, arguments, mode_file in cases:
+            with self.subTest(name):
+                linux_folder = self.folder("linux-" + name, files)
+                windows_folder = self.folder("windows-" + name, files)
+                linux = self.linux("kt57-run", *arguments, cwd=linux_folder)
+                self.assertEqual(linux[0], 0, linux[2])
+                self.assertGreater(linux[1].count(b" send "), 10)
+                # The one difference is Windows' own: kt57d.exe writes the mode file with CR LF.
+                expected = linux[1].replace(b"mode-file MD\\x0AVB000001\\x0A", b"mode-file MD\\x0D\\x0AVB000001\\x0D\\x0A")
+                self.assertEqual(self.windows("kt57-run", *arguments, cwd=windows_folder), (0, expected, b""))
+                mode_path = os.path.join(windows_folder, "KT57Mode.txt")
+                if mode_file is None:
+                    self.assertFalse(os.path.exists(mode_path))
+                else:
+                    with open(mode_path, "rb") as f:
+                        self.assertEqual(f.read(), mode_file)
+
+    def test_kt57_check_reports_as_on_linux(self):
+        findings = os.path.join(self.work, "KT57Data.txt")
+        with open(findings, "wb") as f:
+            f.write(b"010 JMP 020\n    SLP\n    FOO 12\n020 W0000001\n    JNZ 099\n")
+        cases = [("the bundled example", EXAMPLE, []), ("its program store", EXAMPLE, ["--dump"]),
+                 ("a program with findings", findings, [])]
+        for name, program, arguments in cases:
+            with self.subTest(name):
+                folder = self.folder(name.split()[-1], [program])
+                linux = self.linux("kt57-check", *arguments, "KT57Data.txt", cwd=folder)
+                self.assertEqual(self.windows("kt57-check", *arguments, "KT57Data.txt", cwd=folder), linux)
+        self.assertEqual(self.linux("kt57-check", "KT57Data.txt", cwd=self.work)[0], 1, "the findings count")
+
+    def studio(self):
+        folder = self.folder("example", [os.path.join(RUN_EXAMPLE, name) for name in
+                                         ("KT57Data.txt", "KT57Mode.txt", "events.txt")])
+        return Studio(["wine", os.path.join(self.install, "kt57-run.exe"), "--studio", "--no-browser",
+                       "--events", "events.txt", "."], folder, env=self.wine.env, seconds=120)
+
+    def test_kt57_run_studio_serves_the_page_to_a_request_from_linux(self):
+        studio = self.studio()
+        try:
+            status, page = studio.get(f"/{studio.token}/")
+            self.assertEqual(status, 200)
+            self.assertIn(b"installed beside kt57-run.exe", page)
+            trace = os.path.join(RUN_EXAMPLE, "expected-trace.txt")
+            self.assertEqual(studio.get_json("api/moment?at=2000")["screen"], traced_screen(trace, 2000))
+            self.assertEqual(studio.get_json("api/moment?at=1700")["state"], traced_state(trace, 1700))
+            self.assertEqual(studio.get(f"/{studio.token}/api/moment?at=2000", host="attacker.example")[0], 403)
+            self.assertEqual(studio.get("/api/moment?at=2000")[0], 403)
+            stream = studio.events()
+            self.assertEqual(stream.next_event()[0], "ready")
+            stream.close()
+            status, output = studio.end(seconds=60)
+            self.assertEqual(status, 0, output)
+            self.assertIn("The page was closed", output)
+        finally:
+            studio.kill()
+
+    def test_kt57_run_studio_ends_on_ctrl_c(self):
+        studio = self.studio()
+        try:
+            self.assertEqual(studio.get(f"/{studio.token}/api/rehearsal")[0], 200)
+            # Wine turns SIGINT into the console's Ctrl+C event.
+            studio.process.send_signal(signal.SIGINT)
+            status, output = studio.end(seconds=60)
+            self.assertEqual(status, 0, output)
+            self.assertIn("Interrupted", output)
+        finally:
+            studio.kill()
 
 
 if __name__ == "__main__":

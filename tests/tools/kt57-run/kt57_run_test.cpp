@@ -225,7 +225,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadCall{"BadEscape", "--events events.txt", "10 inject R\\x0\n",
                 "events.txt:1: bad bytes 'R\\x0': characters and \\xHH escapes"},
         BadCall{"ExtraArgument", "--events events.txt", "10 paint now\n", "events.txt:1: too many arguments for 'paint'"},
-        BadCall{"MissingArgument", "--events events.txt", "10 menu\n", "events.txt:1: 'menu' needs an argument"}),
+        BadCall{"MissingArgument", "--events events.txt", "10 menu\n", "events.txt:1: 'menu' needs an argument"},
+        BadCall{"NoBrowserAlone", "--no-browser", nullptr, "kt57-run: --no-browser goes with --studio"},
+        BadCall{"StudioWithWaveform", "--studio --vcd run.vcd", nullptr,
+                "kt57-run: --studio prints no trace: it takes neither --vcd nor --error-lines"},
+        BadCall{"StudioWithErrorLines", "--error-lines --studio --no-browser", nullptr,
+                "kt57-run: --studio prints no trace: it takes neither --vcd nor --error-lines"},
+        BadCall{"StudioWithBadEvents", "--studio --no-browser --events events.txt", "10 keys G\n",
+                "events.txt:1: unknown event 'keys'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Kt57RunEvents, EachEventLineBecomesItsMessage) {

@@ -1,0 +1,220 @@
+// httplib.h first: on Windows it brings winsock2.h, which must come before any windows.h.
+#include <httplib.h>
+
+#include "tools/kt57-run/studio_server.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "tools/kt57-run/studio_access.h"
+#include "tools/kt57-run/studio_json.h"
+
+namespace kt57 {
+namespace {
+
+// How often an idle event stream looks whether its page is still there.
+constexpr auto streamLook = std::chrono::milliseconds(250);
+// The page's keep-alive connections hold a thread each while idle; a short keep-alive lets the
+// server stop without waiting long for them.
+constexpr time_t keepAliveSeconds = 1;
+// The event streams hold a thread each for as long as their pages are open.
+constexpr size_t serverThreads = 16;
+
+// The page works offline and alone: nothing from elsewhere, no framing by another page, no
+// address leaked to another site, nothing cached.
+void addPageHeaders(httplib::Response& response) {
+    response.set_header("Content-Security-Policy",
+                        "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'; form-action 'none'");
+    response.set_header("X-Frame-Options", "DENY");
+    response.set_header("X-Content-Type-Options", "nosniff");
+    response.set_header("Referrer-Policy", "no-referrer");
+    response.set_header("Cache-Control", "no-store");
+}
+
+// A whole number of milliseconds, at most 15 digits.
+bool parseMilliseconds(const std::string& text, int64_t& value) {
+    if (text.empty() || text.size() > 15) return false;
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+std::string serverSentEvent(const char* name, const std::string& data) {
+    return std::string("event: ") + name + "\ndata: " + data + "\n\n";
+}
+
+}  // namespace
+
+struct StudioServer::Impl {
+    StudioRehearsal& rehearsal;
+    StudioLife& life;
+    RehearsalSource source;
+    std::filesystem::path pageFolder;
+    StudioAddress address;
+    httplib::Server http;
+    std::thread listener;
+
+    std::mutex mutex;  // guards what follows
+    std::condition_variable changed;
+    uint64_t version = 0;
+    std::string lastChange = "{}";  // the data of the last "changed" event
+    std::string lastError;
+    bool closing = false;
+
+    Impl(StudioRehearsal& rehearsal, StudioLife& life, RehearsalSource source, std::filesystem::path pageFolder)
+        : rehearsal(rehearsal), life(life), source(std::move(source)), pageFolder(std::move(pageFolder)) {}
+
+    httplib::Server::HandlerResponse guard(const httplib::Request& request, httplib::Response& response) {
+        std::optional<std::string_view> origin;
+        const std::string originValue = request.get_header_value("Origin");
+        if (request.has_header("Origin")) origin = originValue;
+        addPageHeaders(response);
+        const AccessRefusal refusal = refusalOf(address, request.path, request.get_header_value("Host"), origin);
+        if (refusal == AccessRefusal::None) return httplib::Server::HandlerResponse::Unhandled;
+        response.status = 403;
+        response.set_content(std::string(refusalText(refusal)) + "\n", "text/plain; charset=utf-8");
+        return httplib::Server::HandlerResponse::Handled;
+    }
+
+    void answerRehearsal(httplib::Response& response) {
+        const std::lock_guard lock(mutex);
+        response.set_content("{\"folder\":" + jsonString(source.directory) + ",\"events\":" +
+                                 jsonString(source.eventsFile) + ",\"until\":" + std::to_string(source.until) +
+                                 ",\"version\":" + std::to_string(version) + ",\"error\":" + jsonString(lastError) +
+                                 "}",
+                             "application/json");
+    }
+
+    void answerMoment(const httplib::Request& request, httplib::Response& response) {
+        int64_t at = 0;
+        if (!parseMilliseconds(request.get_param_value("at"), at) || at > source.until) {
+            response.status = 400;
+            response.set_content("at: a whole number of milliseconds from 0 to " + std::to_string(source.until) + "\n",
+                                 "text/plain; charset=utf-8");
+            return;
+        }
+        response.set_content(momentJson(rehearsal.momentAt(at)), "application/json");
+    }
+
+    void answerEvents(httplib::Response& response) {
+        life.streamOpened();
+        uint64_t seen = 0;
+        {
+            const std::lock_guard lock(mutex);
+            seen = version;
+        }
+        bool greeted = false;
+        response.set_chunked_content_provider(
+            "text/event-stream",
+            [this, seen, greeted](size_t, httplib::DataSink& sink) mutable {
+                if (!greeted) {
+                    greeted = true;
+                    const std::string ready = serverSentEvent("ready", "{\"version\":" + std::to_string(seen) + "}");
+                    return sink.write(ready.data(), ready.size());
+                }
+                std::unique_lock lock(mutex);
+                changed.wait_for(lock, streamLook, [&] { return closing || version != seen; });
+                if (closing) {
+                    sink.done();
+                    return true;
+                }
+                if (version == seen) {
+                    lock.unlock();
+                    return sink.is_writable();  // false once the page has gone: the stream ends
+                }
+                seen = version;
+                const std::string event = serverSentEvent("changed", lastChange);
+                lock.unlock();
+                return sink.write(event.data(), event.size());
+            },
+            [this](bool) { life.streamClosed(); });
+    }
+};
+
+StudioServer::StudioServer(StudioRehearsal& rehearsal, StudioLife& life, RehearsalSource source,
+                           std::filesystem::path pageFolder)
+    : impl_(std::make_unique<Impl>(rehearsal, life, std::move(source), std::move(pageFolder))) {}
+
+StudioServer::~StudioServer() { stop(); }
+
+bool StudioServer::start(const std::string& token, std::string& error) {
+    Impl& impl = *impl_;
+    httplib::Server& http = impl.http;
+    impl.address.token = token;
+    // No address reuse: the system picks a port no one holds, and on Windows no other program may
+    // bind it beside us.
+    http.set_socket_options([](socket_t socket) {
+#ifdef _WIN32
+        BOOL exclusive = TRUE;
+        setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+                   sizeof exclusive);
+#else
+        (void)socket;
+#endif
+    });
+    http.new_task_queue = [] { return new httplib::ThreadPool(serverThreads); };
+    http.set_keep_alive_timeout(keepAliveSeconds);
+    http.set_pre_routing_handler(
+        [&impl](const httplib::Request& request, httplib::Response& response) { return impl.guard(request, response); });
+
+    const std::string base = "/" + token;
+    if (!http.set_mount_point(base + "/", impl.pageFolder.string())) {
+        error = impl.pageFolder.string() + ": not a folder";
+        return false;
+    }
+    http.Get(base + "/api/rehearsal",
+             [&impl](const httplib::Request&, httplib::Response& response) { impl.answerRehearsal(response); });
+    http.Get(base + "/api/moment", [&impl](const httplib::Request& request, httplib::Response& response) {
+        impl.answerMoment(request, response);
+    });
+    http.Get(base + "/api/events",
+             [&impl](const httplib::Request&, httplib::Response& response) { impl.answerEvents(response); });
+
+    const int port = http.bind_to_any_port("127.0.0.1");
+    if (port < 0) {
+        error = "no port to listen on";
+        return false;
+    }
+    impl.address.port = port;
+    impl.listener = std::thread([&http] { http.listen_after_bind(); });
+    // stop() ends only a server that is running: an interrupt right after the start must not
+    // find it still starting. It marks itself running at once, so this wait is brief.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!http.is_running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+std::string StudioServer::url() const { return pageUrl(impl_->address); }
+
+void StudioServer::announceChange(const std::vector<std::string>& files, const std::string& error) {
+    std::string list;
+    for (const std::string& file : files) list += (list.empty() ? "" : ",") + jsonString(file);
+    {
+        const std::lock_guard lock(impl_->mutex);
+        ++impl_->version;
+        impl_->lastError = error;
+        impl_->lastChange = "{\"version\":" + std::to_string(impl_->version) + ",\"files\":[" + list +
+                            "],\"error\":" + jsonString(error) + "}";
+    }
+    impl_->changed.notify_all();
+}
+
+void StudioServer::stop() {
+    {
+        const std::lock_guard lock(impl_->mutex);
+        impl_->closing = true;
+    }
+    impl_->changed.notify_all();
+    impl_->http.stop();
+    if (impl_->listener.joinable()) impl_->listener.join();
+}
+
+}  // namespace kt57
