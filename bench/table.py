@@ -94,6 +94,42 @@ def main():
     else:
         add("rehearsal speed (kt57-run, 60 s)", "not measured", ">= 1000 x", None)
 
+    timeline = load(os.path.join(results, "timeline.json"))
+    timeline_rows = (
+        ("timeline build / kt57-run rehearsal, example hour", "example", lambda f: f["build_ms"] / f["traced_ms"],
+         lambda f, v: f"x{v:.2f} ({f['build_ms']:.0f} ms against {f['traced_ms']:.0f} ms; x{f['build_ms'] / f['plain_ms']:.2f} "
+                      f"against the run without its trace)", "<= 1.5 x", 1.5),
+        ("timeline build / kt57-run rehearsal, heaviest hour", "heaviest", lambda f: f["build_ms"] / f["traced_ms"],
+         lambda f, v: f"x{v:.2f} ({f['build_ms'] / 1000:.1f} s against {f['traced_ms'] / 1000:.1f} s; "
+                      f"x{f['build_ms'] / f['plain_ms']:.2f} against the run without its trace)", "<= 1.5 x", 1.5),
+        ("timeline memory, example hour", "example", lambda f: f["heap_bytes"] / 1048576,
+         lambda f, v: f"{v:.1f} MiB ({f['checkpoints']} checkpoints)", "<= 16 MiB", 16),
+        ("timeline memory, heaviest hour", "heaviest", lambda f: f["heap_bytes"] / 1048576,
+         lambda f, v: f"{v:.1f} MiB ({f['checkpoints']} checkpoints)", "<= 64 MiB", 64),
+        ("seek to a random moment, example hour", "example", lambda f: f["seek_p99_ms"],
+         lambda f, v: f"p99 {v:.2f} ms (p50 {f['seek_p50_ms']:.2f})", "p99 <= 5 ms", 5),
+        ("seek to a random moment, heaviest hour", "heaviest", lambda f: f["seek_p99_ms"],
+         lambda f, v: f"p99 {v:.2f} ms (p50 {f['seek_p50_ms']:.2f})", "p99 <= 20 ms", 20),
+        ("one step back after a seek, example hour", "example", lambda f: f["step_back_p99_ms"],
+         lambda f, v: f"p99 {v:.3f} ms (100 in a row: p99 {f['walk_back_p99_ms']:.3f})", "p99 <= 2 ms", 2),
+        ("one step back after a seek, heaviest hour", "heaviest", lambda f: f["step_back_p99_ms"],
+         lambda f, v: f"p99 {v:.3f} ms (100 in a row: p99 {f['walk_back_p99_ms']:.3f})", "p99 <= 2 ms", 2),
+        ("why a pin has its value, heaviest hour", "heaviest", lambda f: f["why_p99_ms"],
+         lambda f, v: f"p99 {v:.4f} ms", "p99 <= 1 ms", 1),
+    )
+    for figure, which, value_of, text_of, target, limit in timeline_rows:
+        if timeline and timeline.get(which, {}).get("messages"):
+            value = value_of(timeline[which])
+            add(figure, text_of(timeline[which], value), target, value <= limit)
+        else:
+            add(figure, "not measured", target, None)
+    if timeline:
+        differ = timeline["differences"]
+        add("random seeks and steps against the straight run", f"{differ} of {timeline['checks']} differ", "0 of 100000",
+            differ == 0 and timeline["checks"] >= 100000)
+    else:
+        add("random seeks and steps against the straight run", "not measured", "0 of 100000", None)
+
     print("| figure | measured | target | result |")
     print("|---|---|---|---|")
     for figure, value, target, passed in rows:

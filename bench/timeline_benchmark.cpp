@@ -23,6 +23,7 @@
 #include "timeline/pin_why.h"
 #include "timeline/timeline.h"
 #include "tools/kt57-run/events_file.h"
+#include "tools/kt57-run/run_trace.h"
 
 namespace {
 
@@ -131,6 +132,7 @@ uint64_t hashOf(const kt57::HeadlessSnapshot& s) {
 
 struct Figures {
     double plainMs = 0;
+    double tracedMs = 0;
     double buildMs = 0;
     size_t heapBytes = 0;
     size_t countedBytes = 0;
@@ -139,23 +141,41 @@ struct Figures {
     double seekP99 = 0, seekP50 = 0, stepBackP99 = 0, walkBackP99 = 0, whyP99 = 0;
 };
 
-// The straight rehearsal to the end, as kt57-run runs it, with nothing recorded.
-double plainRehearsal(const kt57::RehearsalInputs& inputs, const std::string& folder) {
+// The straight rehearsal to the end with nothing recorded; traced, it is kt57-run's plain run, its
+// trace written to /dev/null.
+double plainRehearsal(const kt57::RehearsalInputs& inputs, const std::string& folder, bool traced) {
     std::string error;
     kt57::writeRehearsalFolder(inputs, folder, error);
+    std::FILE* sink = std::fopen("/dev/null", "w");
     const auto start = Clock::now();
     kt57::HeadlessRun run({folder, inputs.boardSerial});
+    kt57::TraceWriter trace(sink, run.clock());
+    kt57::TracingDriver driver(run.board(), trace);
+    kt57::TracingSurface surface(run.canvas(), trace);
+    kt57::TracingObserver observer(trace);
+    if (traced) {
+        run.useDriver(driver);
+        run.useSurface(surface);
+        run.setObserver(&observer);
+    }
     kt57::fuzz::startStraight(run, inputs);
     bool ended = kt57::fuzz::rehearsalOver(run);
     while (!ended && run.step(inputs.until)) ended = kt57::fuzz::rehearsalOver(run);
-    return millisecondsSince(start);
+    const double wall = millisecondsSince(start);
+    std::fclose(sink);
+    return wall;
 }
 
 Figures measure(const char* name, const kt57::RehearsalInputs& inputs, const std::string& folder, int samples) {
     Figures f;
-    std::vector<double> plains;
-    for (int i = 0; i < 3; ++i) plains.push_back(plainRehearsal(inputs, folder));
+    // Three of each, or one when a run takes long.
+    std::vector<double> plains, traced;
+    for (int i = 0; i < 3 && (i == 0 || plains.back() < 10000); ++i) {
+        plains.push_back(plainRehearsal(inputs, folder, false));
+        traced.push_back(plainRehearsal(inputs, folder, true));
+    }
     f.plainMs = percentile(plains, 0.5);
+    f.tracedMs = percentile(traced, 0.5);
 
     malloc_trim(0);
     const size_t heapBefore = heapInUse();
@@ -215,9 +235,9 @@ Figures measure(const char* name, const kt57::RehearsalInputs& inputs, const std
     }
     f.whyP99 = percentile(whys, 0.99);
     std::fprintf(stderr,
-                 "%s: %u messages; plain %.0f ms, build %.0f ms (x%.2f); heap %.1f MiB (counted %.1f MiB, %zu "
+                 "%s: %u messages; plain %.0f ms, kt57-run %.0f ms, build %.0f ms (x%.2f, x%.2f); heap %.1f MiB (counted %.1f MiB, %zu "
                  "checkpoints); seek p50 %.3f p99 %.3f ms; step back p99 %.3f ms (in a row %.3f); why p99 %.4f ms\n",
-                 name, f.messages, f.plainMs, f.buildMs, f.buildMs / f.plainMs, static_cast<double>(f.heapBytes) / 1048576.0,
+                 name, f.messages, f.plainMs, f.tracedMs, f.buildMs, f.buildMs / f.plainMs, f.buildMs / f.tracedMs, static_cast<double>(f.heapBytes) / 1048576.0,
                  static_cast<double>(f.countedBytes) / 1048576.0, f.checkpoints, f.seekP50, f.seekP99, f.stepBackP99,
                  f.walkBackP99, f.whyP99);
     return f;
@@ -320,10 +340,10 @@ int main(int argc, char** argv) {
     if (file == nullptr) return 1;
     auto write = [file](const char* name, const Figures& f, bool last) {
         std::fprintf(file,
-                     " \"%s\": {\"messages\": %u, \"plain_ms\": %.1f, \"build_ms\": %.1f, \"heap_bytes\": %zu, "
+                      " \"%s\": {\"messages\": %u, \"plain_ms\": %.1f, \"traced_ms\": %.1f, \"build_ms\": %.1f, \"heap_bytes\": %zu, "
                      "\"counted_bytes\": %zu, \"checkpoints\": %zu, \"seek_p50_ms\": %.4f, \"seek_p99_ms\": %.4f, "
                      "\"step_back_p99_ms\": %.4f, \"walk_back_p99_ms\": %.4f, \"why_p99_ms\": %.5f}%s\n",
-                     name, f.messages, f.plainMs, f.buildMs, f.heapBytes, f.countedBytes, f.checkpoints, f.seekP50,
+                     name, f.messages, f.plainMs, f.tracedMs, f.buildMs, f.heapBytes, f.countedBytes, f.checkpoints, f.seekP50,
                      f.seekP99, f.stepBackP99, f.walkBackP99, f.whyP99, last ? "" : ",");
     };
     std::fprintf(file, "{\n");

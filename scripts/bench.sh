@@ -9,7 +9,7 @@ build="$root/build-bench"
 results="$build/bench-results"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKT57_BENCHMARKS=ON >/dev/null
-targets=(kt57_tick_bench kt57_allocation_bench kt57-run)
+targets=(kt57_tick_bench kt57_allocation_bench kt57_timeline_bench kt57-run)
 realtime_targets=(kt57_qt_tick_bench kt57_frame_clock kt57_wake_baseline kt57d kt57-board kt57-ctl)
 have_qt=0
 known_targets=$(cmake --build "$build" --target help)
@@ -30,6 +30,9 @@ echo "== allocations" >&2
 run_benchmark kt57_allocation_bench allocations.json
 echo "== rehearsal speed" >&2
 python3 "$root/bench/rehearsal.py" --build "$build" --source "$root" --out "$results/rehearsal.json"
+echo "== the timeline over an hour: the example, and the heaviest program (about 10 minutes)" >&2
+"$build/bench/kt57_timeline_bench" --demo "$root/examples/demo" --events "$root/bench/rehearsal-events.txt" \
+  --out "$results/timeline.json" >&2
 if [ "$have_qt" = 1 ]; then
   echo "== worst-case tick, Qt (offscreen)" >&2
   # The offscreen platform warns at every window resize; the warning says nothing here.

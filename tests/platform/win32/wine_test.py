@@ -356,6 +356,16 @@ class CommandLineToolsTest(unittest.TestCase):
                     with open(mode_path, "rb") as f:
                         self.assertEqual(f.read(), mode_file)
 
+    def test_kt57_run_answers_moments_as_on_linux(self):
+        # The timeline rehearses in a scratch folder of its own under Windows' temporary folder.
+        press_fit = [os.path.join(SOURCE, "examples", "press-fit", name) for name in ("KT57Data.txt", "press-fit.events")]
+        arguments = ["--events", "press-fit.events", "--until", "4000", "--at", "2500", "--why", "out3@2500",
+                     "--why", "in3@1000", "."]
+        linux = self.linux("kt57-run", *arguments, cwd=self.folder("linux", press_fit))
+        self.assertEqual(linux[0], 0, linux[2])
+        self.assertIn(b"line 5 (R0000000)", linux[1])
+        self.assertEqual(self.windows("kt57-run", *arguments, cwd=self.folder("windows", press_fit)), linux)
+
     def test_kt57_check_reports_as_on_linux(self):
         findings = os.path.join(self.work, "KT57Data.txt")
         with open(findings, "wb") as f:
