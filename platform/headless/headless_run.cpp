@@ -2,6 +2,7 @@
 #include "platform/headless/headless_run.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "board/apply_board_control.h"
@@ -92,6 +93,13 @@ void HeadlessRun::runUntil(int64_t limit) {
     while (step(limit)) {
     }
     if (!finished()) clock_.advanceTo(limit);
+}
+
+int64_t HeadlessRun::nextDue() const {
+    int64_t due = INT64_MAX;
+    if (eventsPending()) due = events_[nextEvent_].at;
+    if (timer_.armed()) due = std::min(due, timer_.due());
+    return due;
 }
 
 bool HeadlessRun::idle() const {

@@ -77,6 +77,10 @@ public:
     // not held open.
     bool idle() const;
     bool eventsPending() const { return nextEvent_ < events_.size(); }
+    // When the next event or tick falls due (earlier than now when it is overdue after a block);
+    // INT64_MAX when none is queued or armed. Once it is later than now, this millisecond is over:
+    // what the run shows now holds until then.
+    int64_t nextDue() const;
     int64_t now() const { return clock_.now(); }
 
     Application& application() { return app_; }

@@ -8,11 +8,9 @@ namespace {
 
 bool isRunning(const Sequencer& sequencer) { return !stopped(sequencer.run, sequencer.program.lineCount); }
 
-// The line as the screen and kt57-check number it, from 1; 0 while no line runs, so that a stopped
-// program does not look as if it sat on the line it last ran.
+// The line as the screen and kt57-check number it, from 1; 0 while no line runs.
 uint32_t lineNumber(const Sequencer& sequencer) {
-    if (!isRunning(sequencer)) return 0;
-    const int32_t line = shownLineNumber(sequencer.run.currentLine);
+    const int32_t line = executingLineNumber(sequencer.run, sequencer.program.lineCount);
     constexpr int32_t largest = (1 << RunWaves::lineBits) - 1;
     return static_cast<uint32_t>(line < 0 ? 0 : line > largest ? largest : line);
 }
