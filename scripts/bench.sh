@@ -30,6 +30,8 @@ echo "== allocations" >&2
 run_benchmark kt57_allocation_bench allocations.json
 echo "== rehearsal speed" >&2
 python3 "$root/bench/rehearsal.py" --build "$build" --source "$root" --out "$results/rehearsal.json"
+echo "== expectations in a one-hour rehearsal" >&2
+python3 "$root/bench/expectations.py" --build "$build" --source "$root" --out "$results/expectations.json"
 if [ "$have_qt" = 1 ]; then
   echo "== worst-case tick, Qt (offscreen)" >&2
   # The offscreen platform warns at every window resize; the warning says nothing here.

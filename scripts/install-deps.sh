@@ -2,7 +2,7 @@
 # Installs, with apt-get, the Debian 12 packages that building, running and testing KT57D need.
 set -euo pipefail
 packages=(
-  build-essential cmake pkg-config git python3
+  build-essential cmake pkg-config git python3 python3-junitparser
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-ipafont-gothic xvfb xauth x11-utils xdotool imagemagick
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64

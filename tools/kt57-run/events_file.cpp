@@ -162,10 +162,13 @@ struct LineParser {
                          (span && dots + 2 < word.size() && !parseDecimal(word.substr(dots + 2), maxEventTime, to));
         if (bad && !span) return fail("bad time '" + word + "': milliseconds");
         if (bad) return fail("bad time span '" + word + "': A..B or A.., in milliseconds");
-        if (span && (words.size() < 2 || words[1] != "expect")) return fail("a time span '" + word + "' is for expect only");
-        if (span && dots + 2 < word.size() && to < from) return fail("bad time '" + word + "': the span ends before it starts");
+        const bool toTheEnd = span && dots + 2 == word.size();
+        if (span && (words.size() < 2 || words[1] != "expect")) {
+            return fail("a time span '" + word + "' is for expect only");
+        }
+        if (span && !toTheEnd && to < from) return fail("bad time '" + word + "': the span ends before it starts");
         expectation.from = static_cast<int64_t>(from);
-        expectation.to = !span ? expectation.from : dots + 2 < word.size() ? static_cast<int64_t>(to) : Expectation::openEnd;
+        expectation.to = !span ? expectation.from : toTheEnd ? Expectation::openEnd : static_cast<int64_t>(to);
         expectation.span = span;
         return true;
     }

@@ -2,22 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
+#include "device/board_protocol.h"
 #include "sequencer/run_control.h"
 #include "tools/kt57-run/expectation_line.h"
 
 namespace kt57 {
 
 namespace {
-
-const char* errorWord(ErrorStop stop) {
-    switch (stop) {
-        case ErrorStop::Data: return "data";
-        case ErrorStop::Loop: return "loop";
-        case ErrorStop::Device: return "device";
-    }
-    return "";
-}
 
 std::string sixDigits(uint32_t value) {
     char text[8];
@@ -28,7 +21,9 @@ std::string sixDigits(uint32_t value) {
 std::string ms(int64_t at) { return std::to_string(at) + " ms"; }
 
 // "rising", "rose" and "rise" for a pin's edge, as a finding says them.
-const char* edgeGerund(Edge edge) { return edge == Edge::Rise ? "rising" : edge == Edge::Fall ? "falling" : "changing"; }
+const char* edgeGerund(Edge edge) {
+    return edge == Edge::Rise ? "rising" : edge == Edge::Fall ? "falling" : "changing";
+}
 const char* edgePast(Edge edge) { return edge == Edge::Rise ? "rose" : edge == Edge::Fall ? "fell" : "changed"; }
 
 bool isEdge(Edge edge, bool before, bool after) {
@@ -60,7 +55,8 @@ std::string expectedText(const Expectation& e) {
                 return text;
             }
             const bool output = e.port == PinSide::Output;
-            std::string text = std::string(pinSideWord(e.port)) + " = " + sixDigits(output ? e.outputValue : e.inputValue);
+            std::string text =
+                std::string(pinSideWord(e.port)) + " = " + sixDigits(output ? e.outputValue : e.inputValue);
             if (e.masked) text += " under mask " + sixDigits(output ? e.outputMask : e.inputMask);
             return text;
         }
@@ -71,7 +67,8 @@ std::string expectedText(const Expectation& e) {
         case ExpectationKind::Running: return "running";
         case ExpectationKind::Stopped: return "stopped";
         case ExpectationKind::Screen: return "\"" + e.screenText + "\" on the screen";
-        case ExpectationKind::Error: return e.noError ? "no error stop" : std::string("error ") + errorWord(e.errorStop);
+        case ExpectationKind::Error:
+            return e.noError ? "no error stop" : std::string("error ") + errorStopName(e.errorStop);
     }
     return "";
 }
@@ -110,7 +107,21 @@ ExpectationChecker::ExpectationChecker(const std::vector<Expectation>& expectati
       reactions_(expectations.size()),
       outputs_(run.board().model.outputs),
       inputs_(run.board().model.inputs) {
-    for (size_t i = 0; i < expectations.size(); ++i) byStart_.push_back(i);
+    for (size_t i = 0; i < expectations.size(); ++i) {
+        byStart_.push_back(i);
+        const Expectation& e = expectations[i];
+        Watch& watch = watches_.emplace_back();
+        watch.outputs = e.outputMask;
+        watch.inputs = e.inputMask;
+        if (e.kind == ExpectationKind::Reaction) {
+            for (const PinName pin : {e.trigger, e.response}) {
+                (pin.side == PinSide::Output ? watch.outputs : watch.inputs) |= pin.bit();
+            }
+        }
+        watch.line = e.kind == ExpectationKind::Line;
+        watch.running = e.kind == ExpectationKind::Running || e.kind == ExpectationKind::Stopped;
+        watch.screen = e.kind == ExpectationKind::Screen;
+    }
     std::stable_sort(byStart_.begin(), byStart_.end(),
                      [&](size_t a, size_t b) { return expectations[a].from < expectations[b].from; });
 }
@@ -125,23 +136,56 @@ void ExpectationChecker::fail(size_t index, Failure failure) {
 
 void ExpectationChecker::settled(int64_t next) {
     const BoardModel& board = run_.board().model;
-    Look look{run_.now(), std::max(next, run_.now() + 1), board.outputs, board.inputs, board.outputs ^ outputs_,
-              board.inputs ^ inputs_};
-    while (started_ < byStart_.size() && expectations_[byStart_[started_]].from < look.next) {
-        active_.push_back(byStart_[started_++]);
-    }
-    // Decided ones leave; the order of the rest does not matter.
-    for (size_t i = 0; i < active_.size();) {
-        if (judge(active_[i], look)) {
-            verdicts_[active_[i]].decided = true;
-            active_[i] = active_.back();
-            active_.pop_back();
-        } else {
-            ++i;
-        }
-    }
+    const Sequencer& sequencer = run_.sequencer();
+    const int64_t now = run_.now();
+    const Look look{now, std::max(next, now + 1), board.outputs, board.inputs, board.outputs ^ outputs_,
+                    board.inputs ^ inputs_};
     outputs_ = look.outputs;
     inputs_ = look.inputs;
+    bool begun = false;
+    for (; started_ < byStart_.size() && expectations_[byStart_[started_]].from < look.next; ++started_) {
+        const size_t index = byStart_[started_];
+        // Judged at its first look.
+        active_.push_back({index, watches_[index], std::numeric_limits<int64_t>::min()});
+        watched_.add(watches_[index]);
+        begun = true;
+    }
+    const Seen seen{look.outputs, look.inputs, executingLineNumber(sequencer.run, sequencer.program.lineCount),
+                    watched_.screen ? run_.canvas().drawCount() : 0};
+    const Changes changes{seen.outputs ^ seen_.outputs, seen.inputs ^ seen_.inputs, seen.line != seen_.line,
+                          (seen.line != 0) != (seen_.line != 0), seen.draws != seen_.draws};
+    // Most looks find what the last full one found of all the active expectations read, with no
+    // moment of one beginning or ending in between: none can change its verdict then, so the ticks
+    // of a long rehearsal stay cheap. A full look judges only the expectations it concerns.
+    if (!begun && !changes.touch(watched_) && look.next <= attention_) return;
+    seen_ = seen;
+    int64_t attention = Expectation::openEnd;  // kept in a register through the loop
+    bool left = false;
+    for (size_t i = 0; i < active_.size();) {
+        Active& active = active_[i];
+        if (look.next > active.decideBy || changes.touch(active.watch)) {
+            if (judge(active.index, look)) {
+                verdicts_[active.index].decided = true;
+                // The order of the rest does not matter.
+                active = active_.back();
+                active_.pop_back();
+                left = true;
+                continue;
+            }
+            // The first trigger still waiting is the earliest: they are kept in time order.
+            const Expectation& e = expectations_[active.index];
+            const std::vector<int64_t>& waiting = reactions_[active.index].waiting;
+            active.decideBy = waiting.empty() ? e.to : std::min(e.to, waiting.front() + e.within);
+        }
+        attention = std::min(attention, active.decideBy);
+        ++i;
+    }
+    attention_ = attention;
+    if (left) {
+        watched_ = {};
+        for (const Active& active : active_) watched_.add(active.watch);
+    }
+    if (watched_.screen) seen_.draws = run_.canvas().drawCount();
 }
 
 bool ExpectationChecker::judge(size_t index, const Look& look) {
@@ -152,8 +196,7 @@ bool ExpectationChecker::judge(size_t index, const Look& look) {
             if (e.to >= look.next) return false;
             judgeErrors(index);
             return true;
-        default:
-            return judgeState(index, look);
+        default: return judgeState(index, look);
     }
 }
 
@@ -171,12 +214,14 @@ bool ExpectationChecker::judgeState(size_t index, const Look& look) {
         case ExpectationKind::Pins:
             if ((look.outputs & e.outputMask) == e.outputValue && (look.inputs & e.inputMask) == e.inputValue) break;
             if (e.pins.empty()) {
-                const uint32_t pins = e.port == PinSide::Output ? look.outputs & e.outputMask : look.inputs & e.inputMask;
+                const uint32_t pins =
+                    e.port == PinSide::Output ? look.outputs & e.outputMask : look.inputs & e.inputMask;
                 fail(index, {0, lead(e) + was(e, sixDigits(pins), at), false, {}, at});
                 break;
             }
             for (const ExpectedPin& pin : e.pins) {
-                const bool value = ((pin.pin.side == PinSide::Output ? look.outputs : look.inputs) & pin.pin.bit()) != 0;
+                const bool value =
+                    ((pin.pin.side == PinSide::Output ? look.outputs : look.inputs) & pin.pin.bit()) != 0;
                 if (value == pin.value) continue;
                 const std::string expected = "expected " + pinNameText(pin.pin) + " = " + (pin.value ? "1 " : "0 ");
                 fail(index, {pin.column, expected + momentsText(e) + was(e, value ? "1" : "0", at), true, pin.pin, at});
@@ -197,8 +242,7 @@ bool ExpectationChecker::judgeState(size_t index, const Look& look) {
             }
             break;
         case ExpectationKind::Reaction:
-        case ExpectationKind::Error:
-            break;
+        case ExpectationKind::Error: break;
     }
     return verdicts_[index].failures.size() != before || e.to < look.next;
 }
@@ -206,22 +250,22 @@ bool ExpectationChecker::judgeState(size_t index, const Look& look) {
 bool ExpectationChecker::judgeReaction(size_t index, const Look& look) {
     const Expectation& e = expectations_[index];
     Reaction& reaction = reactions_[index];
-    const auto pinAt = [&](PinName pin, bool now) {
-        const uint32_t outputs = now ? look.outputs : look.outputs ^ look.outputChanges;
-        const uint32_t inputs = now ? look.inputs : look.inputs ^ look.inputChanges;
-        return ((pin.side == PinSide::Output ? outputs : inputs) & pin.bit()) != 0;
-    };
     // A trigger whose time ran out before this look went unanswered: nothing changed in between.
-    for (const int64_t trigger : reaction.waiting) {
-        if (trigger + e.within >= look.now) continue;
-        unanswered(index, trigger, Cut::No, "");
+    if (!reaction.waiting.empty() && reaction.waiting.front() + e.within < look.now) {
+        unanswered(index, reaction.waiting.front(), Cut::No, "");
         return true;
     }
-    if (look.now >= e.from && look.now <= e.to && isEdge(e.triggerEdge, pinAt(e.trigger, false), pinAt(e.trigger, true))) {
+    const auto edge = [&](PinName pin, Edge kind) {
+        const bool output = pin.side == PinSide::Output;
+        const uint32_t now = output ? look.outputs : look.inputs;
+        const uint32_t changes = output ? look.outputChanges : look.inputChanges;
+        return isEdge(kind, ((now ^ changes) & pin.bit()) != 0, (now & pin.bit()) != 0);
+    };
+    if (look.now >= e.from && look.now <= e.to && edge(e.trigger, e.triggerEdge)) {
         reaction.waiting.push_back(look.now);
         ++reaction.triggers;
     }
-    if (isEdge(e.responseEdge, pinAt(e.response, false), pinAt(e.response, true))) reaction.waiting.clear();
+    if (edge(e.response, e.responseEdge)) reaction.waiting.clear();
     if (e.to >= look.next || !reaction.waiting.empty()) return false;
     if (reaction.triggers == 0) {
         fail(index, {0, lead(e) + "; " + pinNameText(e.trigger) + " never " + edgePast(e.triggerEdge), false, {}, e.to});
@@ -234,7 +278,9 @@ void ExpectationChecker::judgeErrors(size_t index) {
     for (const ErrorAt& error : errors_) {
         if (error.at < e.from || error.at > e.to) continue;
         if (e.noError) {
-            fail(index, {0, lead(e) + ", was error " + errorWord(error.stop) + " at " + ms(error.at), false, {}, error.at});
+            fail(
+                index,
+                {0, lead(e) + ", was error " + errorStopName(error.stop) + " at " + ms(error.at), false, {}, error.at});
             return;
         }
         if (error.stop == e.errorStop) return;
@@ -266,7 +312,8 @@ void ExpectationChecker::finish(RunEnd end, int64_t until) {
     const int64_t last = std::max(until, run_.now());
     const std::string ended = "the rehearsal ended at " + ms(last) + " (--until)";
     // What began and could still change: open spans end here; past --until nothing is known.
-    for (const size_t index : active_) {
+    for (const Active& active : active_) {
+        const size_t index = active.index;
         const Expectation& e = expectations_[index];
         Verdict& verdict = verdicts_[index];
         verdict.decided = true;
@@ -285,7 +332,11 @@ void ExpectationChecker::finish(RunEnd end, int64_t until) {
             } else if (end == RunEnd::Until && e.to != Expectation::openEnd) {
                 notReached(index, ended);
             } else if (reaction.triggers == 0) {
-                fail(index, {0, lead(e) + "; " + pinNameText(e.trigger) + " never " + edgePast(e.triggerEdge), false, {}, last});
+                fail(index, {0,
+                             lead(e) + "; " + pinNameText(e.trigger) + " never " + edgePast(e.triggerEdge),
+                             false,
+                             {},
+                             last});
             }
             continue;
         }

@@ -55,10 +55,47 @@ public:
     void errorStopped(ErrorStop stop, int32_t line) override;
 
 private:
-    struct Reaction {
-        std::vector<int64_t> waiting;  // trigger edges not answered yet
-        int triggers = 0;
+    // What an expectation reads of the run, or all the active ones together.
+    struct Watch {
+        uint32_t outputs = 0;
+        uint32_t inputs = 0;
+        bool line = false;     // the line number
+        bool running = false;  // whether the program runs
+        bool screen = false;
+        void add(const Watch& other) {
+            outputs |= other.outputs;
+            inputs |= other.inputs;
+            line = line || other.line;
+            running = running || other.running;
+            screen = screen || other.screen;
+        }
     };
+    // What a full look saw.
+    struct Seen {
+        uint32_t outputs = 0;
+        uint32_t inputs = 0;
+        int32_t line = -1;  // as executingLineNumber: 0 while stopped
+        long draws = 0;     // the screen's, while an active expectation reads it
+    };
+    // What differs from the last full look.
+    struct Changes {
+        uint32_t outputs;
+        uint32_t inputs;
+        bool line;
+        bool running;
+        bool screen;
+        bool touch(const Watch& watch) const {
+            return (outputs & watch.outputs) != 0 || (inputs & watch.inputs) != 0 || (line && watch.line) ||
+                   (running && watch.running) || (screen && watch.screen);
+        }
+    };
+    // An expectation whose moments have begun and which is not decided yet.
+    struct Active {
+        size_t index;
+        Watch watch;
+        int64_t decideBy;  // the first moment at which it may be decided, unless a change it reads comes first
+    };
+    // The state of one look, and how its pins differ from the look before.
     struct Look {
         int64_t now;
         int64_t next;
@@ -67,6 +104,16 @@ private:
         uint32_t outputChanges;
         uint32_t inputChanges;
     };
+    struct Reaction {
+        std::vector<int64_t> waiting;  // trigger edges not answered yet
+        int triggers = 0;
+    };
+    struct ErrorAt {
+        int64_t at;
+        ErrorStop stop;
+    };
+    // How a reaction's time ended: within the run, or with the run, for good or at --until.
+    enum class Cut : uint8_t { No, ForGood, ByUntil };
 
     // True when the expectation is decided.
     bool judge(size_t index, const Look& look);
@@ -74,8 +121,6 @@ private:
     bool judgeReaction(size_t index, const Look& look);
     void judgeErrors(size_t index);
     void fail(size_t index, Failure failure);
-    // How a reaction's time ended: within the run, or with the run, for good or at --until.
-    enum class Cut : uint8_t { No, ForGood, ByUntil };
     // A trigger edge at trigger went unanswered; ended says how the run ended, for ByUntil.
     void unanswered(size_t index, int64_t trigger, Cut cut, const std::string& ended);
     void notReached(size_t index, const std::string& why);
@@ -83,17 +128,17 @@ private:
     const std::vector<Expectation>& expectations_;
     HeadlessRun& run_;
     std::vector<Verdict> verdicts_;
-    std::vector<size_t> byStart_;  // indices by their first moment
-    size_t started_ = 0;           // byStart_[0, started_) have begun
-    std::vector<size_t> active_;
-    std::vector<Reaction> reactions_;
-    struct ErrorAt {
-        int64_t at;
-        ErrorStop stop;
-    };
-    std::vector<ErrorAt> errors_;
-    uint32_t outputs_;
+    std::vector<Watch> watches_;       // one for each expectation
+    std::vector<Reaction> reactions_;  // one for each expectation, used by the reactions
+    std::vector<size_t> byStart_;      // indices by their first moment
+    size_t started_ = 0;               // byStart_[0, started_) have begun
+    std::vector<Active> active_;
+    Watch watched_;          // by the active ones
+    Seen seen_;              // at the last full look
+    int64_t attention_ = 0;  // the earliest decideBy of the active ones
+    uint32_t outputs_;       // the pins at the last look
     uint32_t inputs_;
+    std::vector<ErrorAt> errors_;
 };
 
 // Starts run and runs it to the end kt57-run's plain rehearsal has, at most to until, with

@@ -14,11 +14,6 @@ constexpr struct {
     const char* word;
 } edgeWords[] = {{Edge::Rise, "rise"}, {Edge::Fall, "fall"}, {Edge::Change, "change"}};
 
-constexpr struct {
-    ErrorStop stop;
-    const char* word;
-} errorWords[] = {{ErrorStop::Data, "data"}, {ErrorStop::Loop, "loop"}, {ErrorStop::Device, "device"}};
-
 bool parseEdge(const std::string& word, Edge& edge) {
     for (const auto& known : edgeWords) {
         if (word != known.word) continue;
@@ -52,8 +47,8 @@ struct ExpectationParser {
     }
     bool wordCount(size_t count, const char* form) {
         if (words().size() == count) return true;
-        return fail(std::string(words().size() < count ? "incomplete" : "too many words in") + " '" +
-                    words()[2] + "' expectation: " + form);
+        return fail(std::string(words().size() < count ? "incomplete" : "too many words in") + " '" + words()[2] +
+                    "' expectation: " + form);
     }
 
     bool pins() {
@@ -112,7 +107,8 @@ struct ExpectationParser {
         if (!parsePinName(words()[7], expectation.trigger)) {
             return fail("bad pin '" + words()[7] + "': out0 to out23 or in0 to in23");
         }
-        if (!parseEdge(words()[8], expectation.triggerEdge)) return fail("bad edge '" + words()[8] + "': rise, fall or change");
+        if (!parseEdge(words()[8], expectation.triggerEdge))
+            return fail("bad edge '" + words()[8] + "': rise, fall or change");
         expectation.within = static_cast<int64_t>(within);
         expectation.kind = ExpectationKind::Reaction;
         return true;
@@ -135,9 +131,9 @@ struct ExpectationParser {
             expectation.noError = true;
         } else {
             bool known = false;
-            for (const auto& stop : errorWords) {
-                if (words()[3] != stop.word) continue;
-                expectation.errorStop = stop.stop;
+            for (const ErrorStop stop : errorStops) {
+                if (words()[3] != errorStopName(stop)) continue;
+                expectation.errorStop = stop;
                 known = true;
             }
             if (!known) return fail("bad error '" + words()[3] + "': none, data, loop or device");

@@ -16,8 +16,8 @@ std::string changes(const MachineState& before, const MachineState& after) {
         int32_t MachineState::*field;
         bool hex;
     } registers[] = {
-        {"in", &MachineState::inputRegister, true},  {"out", &MachineState::outputRegister, true},
-        {"pol", &MachineState::polarityMask, true},  {"flags", &MachineState::flagRegister, true},
+        {"in", &MachineState::inputRegister, true},    {"out", &MachineState::outputRegister, true},
+        {"pol", &MachineState::polarityMask, true},    {"flags", &MachineState::flagRegister, true},
         {"cond", &MachineState::conditionFlag, false}, {"loop", &MachineState::loopCounter, false},
     };
     std::string text;
@@ -25,8 +25,10 @@ std::string changes(const MachineState& before, const MachineState& after) {
         const int32_t value = after.*r.field;
         if (before.*r.field == value) continue;
         char field[32];
-        if (r.hex) std::snprintf(field, sizeof field, " %s=%06X", r.name, static_cast<unsigned>(value) & 0xFFFFFFu);
-        else std::snprintf(field, sizeof field, " %s=%d", r.name, value);
+        if (r.hex)
+            std::snprintf(field, sizeof field, " %s=%06X", r.name, static_cast<unsigned>(value) & 0xFFFFFFu);
+        else
+            std::snprintf(field, sizeof field, " %s=%d", r.name, value);
         text += field;
     }
     return text;
@@ -68,21 +70,18 @@ void LinesTrace::lineExecuted(LineOutcome outcome) {
     std::string effects;
     const OpCodeInfo* info = findOpCodeInfo(program.lines[line].opcode);
     switch (outcome) {
-        case LineOutcome::DeviceCommand:
-            effects = " command";
-            break;
-        case LineOutcome::Skipped:
-            effects = " skipped";
-            break;
-        case LineOutcome::SleepStarted:
-            effects = " sleep=" + std::to_string(run.sleepTicks);
-            break;
+        case LineOutcome::DeviceCommand: effects = " command"; break;
+        case LineOutcome::Skipped: effects = " skipped"; break;
+        case LineOutcome::SleepStarted: effects = " sleep=" + std::to_string(run.sleepTicks); break;
         case LineOutcome::Executed:
             if (info != nullptr && info->kind == OperandKind::Target) {
                 const int32_t target = program.lines[line].target;
-                if (run.nextLine != target) effects = " no jump";
-                else if (target >= program.lineCount) effects = " jump to the end";
-                else effects = " jump to " + std::to_string(shownLineNumber(target));
+                if (run.nextLine != target)
+                    effects = " no jump";
+                else if (target >= program.lineCount)
+                    effects = " jump to the end";
+                else
+                    effects = " jump to " + std::to_string(shownLineNumber(target));
             }
             break;
     }
