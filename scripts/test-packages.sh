@@ -53,6 +53,8 @@ check "the installed kt57-check finds nothing to report in the installed example
 trace=$(cd "$work" && /usr/bin/kt57-run --until 3000 "$example")
 check "the installed kt57-run rehearses the installed example: frames sent and answered" \
   equals "$(echo "$trace" | grep -c -E '^[0-9]+ (send|recv) ' | awk '{ print ($1 > 4) }')" 1
+check "the installed kt57-run passes the installed example's tests" \
+  /usr/bin/kt57-run --test "$example"/tests/*.txt "$example"
 check "man -w kt57-run finds the page" equals "$(man -w kt57-run)" /usr/share/man/man1/kt57-run.1.gz
 check "man renders kt57d(1) without warnings" \
   equals "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings kt57d 2>&1 >/dev/null)" ""
