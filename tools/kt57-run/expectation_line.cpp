@@ -107,8 +107,9 @@ struct ExpectationParser {
         if (!parsePinName(words()[7], expectation.trigger)) {
             return fail("bad pin '" + words()[7] + "': out0 to out23 or in0 to in23");
         }
-        if (!parseEdge(words()[8], expectation.triggerEdge))
+        if (!parseEdge(words()[8], expectation.triggerEdge)) {
             return fail("bad edge '" + words()[8] + "': rise, fall or change");
+        }
         expectation.within = static_cast<int64_t>(within);
         expectation.kind = ExpectationKind::Reaction;
         return true;
@@ -170,6 +171,10 @@ struct ExpectationParser {
             return true;
         }
         if (what == "error") return error();
+        const size_t digits = what.find_first_of("0123456789");
+        if (digits != std::string::npos && (what.substr(0, digits) == "out" || what.substr(0, digits) == "in")) {
+            return fail("bad pin '" + what + "': out0 to out23 or in0 to in23");
+        }
         return fail("unknown expectation '" + what + "': a pin, out, in, line, running, stopped, screen or error");
     }
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "device/board_protocol.h"
 #include "sequencer/opcode.h"
 #include "sequencer/run_control.h"
 
@@ -25,10 +26,9 @@ std::string changes(const MachineState& before, const MachineState& after) {
         const int32_t value = after.*r.field;
         if (before.*r.field == value) continue;
         char field[32];
-        if (r.hex)
-            std::snprintf(field, sizeof field, " %s=%06X", r.name, static_cast<unsigned>(value) & 0xFFFFFFu);
-        else
-            std::snprintf(field, sizeof field, " %s=%d", r.name, value);
+        const unsigned digits = static_cast<unsigned>(value) & pinMask;
+        if (r.hex) std::snprintf(field, sizeof field, " %s=%06X", r.name, digits);
+        else std::snprintf(field, sizeof field, " %s=%d", r.name, value);
         text += field;
     }
     return text;
@@ -76,12 +76,13 @@ void LinesTrace::lineExecuted(LineOutcome outcome) {
         case LineOutcome::Executed:
             if (info != nullptr && info->kind == OperandKind::Target) {
                 const int32_t target = program.lines[line].target;
-                if (run.nextLine != target)
+                if (run.nextLine != target) {
                     effects = " no jump";
-                else if (target >= program.lineCount)
+                } else if (target >= program.lineCount) {
                     effects = " jump to the end";
-                else
+                } else {
                     effects = " jump to " + std::to_string(shownLineNumber(target));
+                }
             }
             break;
     }
