@@ -129,6 +129,14 @@ def main():
             differ == 0 and timeline["checks"] >= 100000)
     else:
         add("random seeks and steps against the straight run", "not measured", "0 of 100000", None)
+    expectations = load(os.path.join(results, "expectations.json"))
+    figure = "50 expectations checked every tick, one-hour rehearsal (kt57-run --test)"
+    if expectations:
+        slowdown = expectations["slowdown"]
+        add(figure, f"{slowdown * 100:+.1f}% ({expectations['without_s'] * 1000:.1f} ms without, "
+            f"{expectations['with_s'] * 1000:.1f} ms with)", "<= +5%", slowdown <= 0.05)
+    else:
+        add(figure, "not measured", "<= +5%", None)
 
     print("| figure | measured | target | result |")
     print("|---|---|---|---|")

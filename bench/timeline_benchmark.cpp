@@ -207,7 +207,7 @@ Figures measure(const char* name, const kt57::RehearsalInputs& inputs, const std
         timeline.stepMessage(-1);
         backs.push_back(millisecondsSince(at));
         backMessages.push_back(static_cast<double>(timeline.messagesReplayed() - replayed));
-        const kt57::Pin pin{random() % 2 ? kt57::PinBank::Output : kt57::PinBank::Input, static_cast<int>(random() % 24)};
+        const kt57::PinName pin{random() % 2 ? kt57::PinSide::Output : kt57::PinSide::Input, static_cast<int>(random() % 24)};
         at = Clock::now();
         const kt57::PinWhy why = kt57::explainPin(timeline, pin, moment(random));
         whys.push_back(millisecondsSince(at));

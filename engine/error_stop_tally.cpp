@@ -5,18 +5,6 @@
 #include "sequencer/run_control.h"
 
 namespace kt57 {
-namespace {
-
-const char* stopName(ErrorStop stop) {
-    switch (stop) {
-        case ErrorStop::Data: return "data";
-        case ErrorStop::Loop: return "loop";
-        case ErrorStop::Device: return "device";
-    }
-    return "?";
-}
-
-}  // namespace
 
 void ErrorStopTally::errorStopped(ErrorStop stop, int32_t line) {
     counts_[static_cast<int>(stop)] += 1;
@@ -30,7 +18,7 @@ std::string formatErrorStops(const ErrorStopTally& tally) {
     const int length =
         std::snprintf(text, sizeof text, "data-stops=%ld loop-stops=%ld device-stops=%ld last-stop=%s",
                       tally.count(ErrorStop::Data), tally.count(ErrorStop::Loop), tally.count(ErrorStop::Device),
-                      tally.any() ? stopName(tally.last()) : "none");
+                      tally.any() ? errorStopName(tally.last()) : "none");
     if (tally.any() && length > 0 && static_cast<size_t>(length) < sizeof text) {
         std::snprintf(text + length, sizeof text - static_cast<size_t>(length), " last-stop-line=%d",
                       static_cast<int>(shownLineNumber(tally.lastLine())));

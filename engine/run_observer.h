@@ -10,6 +10,17 @@
 namespace kt57 {
 
 enum class ErrorStop { Data, Loop, Device };
+inline constexpr ErrorStop errorStops[] = {ErrorStop::Data, ErrorStop::Loop, ErrorStop::Device};
+
+// "data", "loop", "device": as the trace, kt57-ctl and the events file name the stops.
+constexpr const char* errorStopName(ErrorStop stop) {
+    switch (stop) {
+        case ErrorStop::Data: return "data";
+        case ErrorStop::Loop: return "loop";
+        case ErrorStop::Device: return "device";
+    }
+    return "?";
+}
 
 class RunObserver {
 public:

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/run_signals.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/headless/headless_run.h"
 #include "platform/headless/headless_snapshot.h"
+#include "sequencer/run_control.h"
 #include "timeline/rehearsal_inputs.h"
 #include "timeline/timeline.h"
 
@@ -66,16 +66,16 @@ inline std::map<uint32_t, HeadlessSnapshot> straightAtPositions(const RehearsalI
 inline void checkSignalsAt(const Timeline& timeline, int64_t t, const HeadlessSnapshot& straight,
                            const Sequencer& seen) {
     for (int bit = 0; bit < pinCount; ++bit) {
-        const int out = timeline.valueAt(Signal{SignalKind::Pin, Pin{PinBank::Output, bit}}, t);
-        const int in = timeline.valueAt(Signal{SignalKind::Pin, Pin{PinBank::Input, bit}}, t);
+        const int out = timeline.valueAt(Signal{SignalKind::Pin, PinName{PinSide::Output, bit}}, t);
+        const int in = timeline.valueAt(Signal{SignalKind::Pin, PinName{PinSide::Input, bit}}, t);
         KT57_FUZZ_CHECK(out == static_cast<int>((straight.board.model.outputs >> bit) & 1u));
         KT57_FUZZ_CHECK(in == static_cast<int>((straight.board.model.inputs >> bit) & 1u));
     }
-    KT57_FUZZ_CHECK(timeline.valueAt(Signal{SignalKind::Line, {}}, t) == runningLineNumber(seen));
-    KT57_FUZZ_CHECK(timeline.valueAt(Signal{SignalKind::Running, {}}, t) == (isRunning(seen) ? 1 : 0));
+    KT57_FUZZ_CHECK(timeline.valueAt(Signal{SignalKind::Line, {}}, t) == executingLineNumber(seen.run, seen.program.lineCount));
+    KT57_FUZZ_CHECK(timeline.valueAt(Signal{SignalKind::Running, {}}, t) == (stopped(seen.run, seen.program.lineCount) ? 0 : 1));
     // The changes up to t end at the value at t.
     for (int number = 0; number < 2 * pinCount; number += 7) {
-        const Signal signal{SignalKind::Pin, Pin{number < pinCount ? PinBank::Output : PinBank::Input, number % pinCount}};
+        const Signal signal{SignalKind::Pin, PinName{number < pinCount ? PinSide::Output : PinSide::Input, number % pinCount}};
         const std::vector<SignalChange> changes = timeline.changes(signal, 0, t);
         KT57_FUZZ_CHECK((changes.empty() ? 0 : changes.back().value) == timeline.valueAt(signal, t));
         for (size_t i = 1; i < changes.size(); ++i) KT57_FUZZ_CHECK(changes[i].value != changes[i - 1].value);

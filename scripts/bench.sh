@@ -33,6 +33,8 @@ python3 "$root/bench/rehearsal.py" --build "$build" --source "$root" --out "$res
 echo "== the timeline over an hour: the example, and the heaviest program (about 10 minutes)" >&2
 "$build/bench/kt57_timeline_bench" --demo "$root/examples/demo" --events "$root/bench/rehearsal-events.txt" \
   --out "$results/timeline.json" >&2
+echo "== expectations in a one-hour rehearsal" >&2
+python3 "$root/bench/expectations.py" --build "$build" --source "$root" --out "$results/expectations.json"
 if [ "$have_qt" = 1 ]; then
   echo "== worst-case tick, Qt (offscreen)" >&2
   # The offscreen platform warns at every window resize; the warning says nothing here.

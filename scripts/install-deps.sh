@@ -2,7 +2,7 @@
 # Installs, with apt-get, the Debian 12 packages that building, running and testing KT57D need.
 set -euo pipefail
 packages=(
-  build-essential cmake pkg-config git python3
+  build-essential cmake pkg-config git python3 python3-junitparser
   libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-ipafont-gothic xvfb xauth x11-utils xdotool imagemagick

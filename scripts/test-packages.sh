@@ -66,6 +66,8 @@ wait "$studio" || studio_status=$?
 check "the installed kt57-run --studio serves the installed page" \
   equals "$served" "$(sha256sum </usr/share/kt57d/studio/index.html)"
 check "kt57-run --studio ends on SIGTERM with status 0" equals "$studio_status" 0
+check "the installed kt57-run passes the installed example's tests" \
+  /usr/bin/kt57-run --test "$example"/tests/*.txt "$example"
 check "man -w kt57-run finds the page" equals "$(man -w kt57-run)" /usr/share/man/man1/kt57-run.1.gz
 check "man renders kt57d(1) without warnings" \
   equals "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings kt57d 2>&1 >/dev/null)" ""

@@ -43,4 +43,10 @@ constexpr int32_t shownLineNumber(int32_t lineIndex) { return lineIndex + 1; }
 // A run is stopped when nextLine stands at (or, after a bad click, beyond) the end.
 inline bool stopped(const RunControl& run, int32_t lineCount) { return run.nextLine >= lineCount; }
 
+// The line being executed as a person numbers it, from 1; 0 while stopped, so that a stopped
+// program does not look as if it sat on the line it last ran.
+inline int32_t executingLineNumber(const RunControl& run, int32_t lineCount) {
+    return stopped(run, lineCount) ? 0 : shownLineNumber(run.currentLine);
+}
+
 }  // namespace kt57

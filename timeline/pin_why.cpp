@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "device/byte_escapes.h"
+#include "sequencer/line_text.h"
 #include "sequencer/run_control.h"
 
 namespace kt57 {
@@ -70,21 +71,9 @@ void explainRegisterBit(const TimelineRecord& record, const ProgramStore& progra
     }
 }
 
-std::string lineText(const ProgramStore& program, int32_t line) {
-    if (line < 0 || line >= program.lineCount) return "";
-    const char* text = program.lines[line].text;
-    size_t size = 0;
-    while (size < static_cast<size_t>(textColumns) && text[size] != '\0') ++size;
-    while (size > 0 && text[size - 1] == ' ') --size;
-    char escaped[textColumns * escapedByteLength + 1];
-    const size_t length =
-        formatEscapedBytes(reinterpret_cast<const unsigned char*>(text), size, escaped, sizeof escaped);
-    return std::string(escaped, length);
-}
-
 std::string lineName(const ProgramStore& program, int32_t line) {
     if (line < 0) return "no program line";
-    const std::string text = lineText(program, line);
+    const std::string text = shownLineText(program, line);
     return "line " + std::to_string(shownLineNumber(line)) + (text.empty() ? "" : " (" + text + ")");
 }
 
@@ -104,7 +93,7 @@ std::string eventsLine(int line) {
 
 }  // namespace
 
-PinWhy explainPin(const Timeline& timeline, Pin pin, int64_t t) {
+PinWhy explainPin(const Timeline& timeline, PinName pin, int64_t t) {
     PinWhy why;
     why.pin = pin;
     why.at = t;
@@ -121,7 +110,7 @@ PinWhy explainPin(const Timeline& timeline, Pin pin, int64_t t) {
     why.level = last->value;
     const TimelineRecord& record = timeline.record();
     const uint32_t causeIndex = timeline.causeOf(pin, last);
-    if (pin.bank == PinBank::Input) {
+    if (pin.side == PinSide::Input) {
         why.chain.push_back(inputStep(record, causeIndex));
         return why;
     }
@@ -138,7 +127,7 @@ PinWhy explainPin(const Timeline& timeline, Pin pin, int64_t t) {
 
 std::string describePinWhy(const Timeline& timeline, const PinWhy& why) {
     const ProgramStore& program = timeline.program();
-    const std::string name = pinName(why.pin);
+    const std::string name = pinNameText(why.pin);
     const std::string bit = std::to_string(why.pin.index);
     std::string text = name + " is " + std::to_string(why.level) + " at " + milliseconds(why.at);
     text += why.changed ? ".\n" : ", as it has been since the rehearsal began.\n";
@@ -163,7 +152,7 @@ std::string describePinWhy(const Timeline& timeline, const PinWhy& why) {
                         lineName(program, step.line) + " at " + milliseconds(step.at) + ".\n";
                 break;
             case WhyStepKind::InputEvent: {
-                const bool own = why.pin.bank == PinBank::Input;
+                const bool own = why.pin.side == PinSide::Input;
                 const int level = static_cast<int>((step.value >> why.pin.index) & 1u);
                 text += (own ? "  It " + edge(level) : "  in" + bit + " had " + (level != 0 ? "risen" : "fallen")) +
                         " at " + milliseconds(step.at) +

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "device/board_protocol.h"
-#include "timeline/pin.h"
+#include "board/pin_name.h"
 #include "timeline/timeline.h"
 
 namespace kt57 {
@@ -29,7 +29,7 @@ struct WhyStep {
 };
 
 struct PinWhy {
-    Pin pin;
+    PinName pin;
     int64_t at = 0;
     int level = 0;
     bool changed = false;  // false: the pin has had this level since the rehearsal began
@@ -40,7 +40,7 @@ struct PinWhy {
     int nextLevel = 0;
 };
 
-PinWhy explainPin(const Timeline& timeline, Pin pin, int64_t t);
+PinWhy explainPin(const Timeline& timeline, PinName pin, int64_t t);
 
 // For people: English, program lines numbered as the screen shows them, one fact a line.
 std::string describePinWhy(const Timeline& timeline, const PinWhy& why);

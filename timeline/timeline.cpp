@@ -1,36 +1,12 @@
 #include "timeline/timeline.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <random>
-#include <system_error>
 
 #include "timeline/timeline_recorder.h"
 
 namespace kt57 {
 
 namespace {
-
-// A folder no other run uses: the rehearsal may write its mode file there at the end, again at
-// every replay of the end.
-bool makeScratchFolder(std::string& folder, std::string& error) {
-    std::error_code code;
-    const std::filesystem::path base = std::filesystem::temp_directory_path(code);
-    if (code) {
-        error = "no folder for temporary files: " + code.message();
-        return false;
-    }
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path candidate = base / ("kt57-timeline-" + std::to_string(random()));
-        if (std::filesystem::create_directory(candidate, code)) {
-            folder = candidate.string();
-            return true;
-        }
-    }
-    error = "cannot make a scratch folder in " + base.string() + (code ? ": " + code.message() : "");
-    return false;
-}
 
 bool ended(const HeadlessRun& run) { return run.finished() || run.idle(); }
 
@@ -42,23 +18,22 @@ constexpr uint64_t messageCost = 50;
 
 Timeline::Timeline(TimelineLimits limits) : limits_(limits) {}
 
-Timeline::~Timeline() {
-    run_.reset();
-    if (!folder_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-}
+Timeline::~Timeline() { run_.reset(); }
 
 bool Timeline::build(const RehearsalInputs& inputs, std::string& error) {
     if (run_ != nullptr) {
         error = "a timeline is built once";
         return false;
     }
-    if (!makeScratchFolder(folder_, error) || !writeRehearsalFolder(inputs, folder_, error)) return false;
+    folder_ = std::make_unique<ScratchFolder>("kt57-timeline");
+    if (!folder_->error().empty()) {
+        error = folder_->error();
+        return false;
+    }
+    if (!writeRehearsalFolder(inputs, folder_->path(), error)) return false;
     until_ = inputs.until;
     spacing_ = std::max<uint64_t>(limits_.checkpointCost, 1);
-    run_ = std::make_unique<HeadlessRun>(HeadlessOptions{folder_, inputs.boardSerial});
+    run_ = std::make_unique<HeadlessRun>(HeadlessOptions{folder_->path(), inputs.boardSerial});
     HeadlessRun& run = *run_;
     TimelineRecorder recorder(run, record_);
     run.setObserver(&recorder);
@@ -75,7 +50,7 @@ bool Timeline::build(const RehearsalInputs& inputs, std::string& error) {
     endedEarly_ = ended(run);
     while (!endedEarly_) {
         const int64_t due = run.nextDue();
-        if (due < 0 || due > until_) break;
+        if (due > until_) break;
         recorder.beginDelivery(due);
         run.step(until_);
         recorder.endDelivery();
@@ -244,7 +219,7 @@ const SignalChange* Timeline::nextChange(Signal signal, int64_t t) const {
     return next == all.end() ? nullptr : &*next;
 }
 
-uint32_t Timeline::causeOf(Pin pin, const SignalChange* change) const {
+uint32_t Timeline::causeOf(PinName pin, const SignalChange* change) const {
     const size_t number = static_cast<size_t>(pin.number());
     return record_.pinCauses[number][static_cast<size_t>(change - record_.pins[number].data())];
 }

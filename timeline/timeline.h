@@ -23,8 +23,9 @@
 #include "platform/headless/headless_run.h"
 #include "platform/headless/headless_snapshot.h"
 #include "timeline/checkpoint_store.h"
-#include "timeline/pin.h"
+#include "board/pin_name.h"
 #include "timeline/rehearsal_inputs.h"
+#include "timeline/scratch_folder.h"
 #include "timeline/timeline_record.h"
 
 namespace kt57 {
@@ -39,7 +40,7 @@ enum class SignalKind : uint8_t { Pin, Line, Running };
 
 struct Signal {
     SignalKind kind = SignalKind::Pin;
-    Pin pin;
+    PinName pin;
 };
 
 class Timeline {
@@ -83,7 +84,7 @@ public:
     const SignalChange* lastChange(Signal signal, int64_t t) const;
     const SignalChange* nextChange(Signal signal, int64_t t) const;
     // For a change of a pin that lastChange or nextChange gave: its OutputCause or InputCause.
-    uint32_t causeOf(Pin pin, const SignalChange* change) const;
+    uint32_t causeOf(PinName pin, const SignalChange* change) const;
 
     const TimelineRecord& record() const { return record_; }
     const ProgramStore& program() const { return run_->sequencer().program; }
@@ -105,7 +106,7 @@ private:
     void replayTo(uint32_t position, bool leaveScratchBehind);
 
     TimelineLimits limits_;
-    std::string folder_;
+    std::unique_ptr<ScratchFolder> folder_;  // the rehearsal's files; goes after the run
     std::unique_ptr<HeadlessRun> run_;
     TimelineRecord record_;
     CheckpointStore checkpoints_;

@@ -9,7 +9,7 @@
 
 #include "device/board_protocol.h"
 #include "engine/run_observer.h"
-#include "timeline/pin.h"
+#include "board/pin_name.h"
 
 namespace kt57 {
 
@@ -65,7 +65,7 @@ struct ErrorMark {
 };
 
 struct TimelineRecord {
-    std::array<std::vector<SignalChange>, 2 * pinCount> pins;  // by Pin::number()
+    std::array<std::vector<SignalChange>, 2 * pinCount> pins;  // by PinName::number()
     std::array<std::vector<uint32_t>, 2 * pinCount> pinCauses;  // beside each change: its OutputCause or InputCause
     std::vector<SignalChange> lines;    // the running line, as the screen numbers it
     std::vector<SignalChange> running;  // 1 while the program runs

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/run_signals.h"
+#include "sequencer/run_control.h"
 #include "sequencer/opcode.h"
 
 namespace kt57 {
@@ -18,8 +18,9 @@ void TimelineRecorder::sample(std::vector<SignalChange>& changes, int32_t value)
 }
 
 void TimelineRecorder::started() {
-    sample(record_.lines, runningLineNumber(run_.sequencer()));
-    sample(record_.running, isRunning(run_.sequencer()) ? 1 : 0);
+    const Sequencer& s = run_.sequencer();
+    sample(record_.lines, executingLineNumber(s.run, s.program.lineCount));
+    sample(record_.running, stopped(s.run, s.program.lineCount) ? 0 : 1);
 }
 
 void TimelineRecorder::beginDelivery(int64_t due) {

@@ -2,6 +2,7 @@
 #include "platform/headless/headless_run.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "board/apply_board_control.h"
@@ -94,18 +95,17 @@ void HeadlessRun::runUntil(int64_t limit) {
     if (!finished()) clock_.advanceTo(limit);
 }
 
+int64_t HeadlessRun::nextDue() const {
+    int64_t due = INT64_MAX;
+    if (eventsPending()) due = events_[nextEvent_].at;
+    if (timer_.armed()) due = std::min(due, timer_.due());
+    return due;
+}
+
 bool HeadlessRun::idle() const {
     const Sequencer& s = app_.sequencer;
     return !eventsPending() && stopped(s.run, s.program.lineCount) && s.run.replyWait == 0 &&
            s.link.linkState != LinkState::Open;
-}
-
-int64_t HeadlessRun::nextDue() const {
-    if (finished()) return -1;
-    int64_t due = -1;
-    if (eventsPending()) due = events_[nextEvent_].at;
-    if (timer_.armed() && (due < 0 || timer_.due() < due)) due = timer_.due();
-    return due;
 }
 
 void HeadlessRun::save(HeadlessSnapshot& snapshot) const {

@@ -78,6 +78,10 @@ public:
     // not held open.
     bool idle() const;
     bool eventsPending() const { return nextEvent_ < events_.size(); }
+    // When the next event or tick falls due (earlier than now when it is overdue after a block);
+    // INT64_MAX when none is queued or armed. Once it is later than now, this millisecond is over:
+    // what the run shows now holds until then.
+    int64_t nextDue() const;
     int64_t now() const { return clock_.now(); }
 
     Application& application() { return app_; }
@@ -92,8 +96,6 @@ public:
     // The scripted events in delivery order, and how many of them have been delivered.
     const std::vector<HeadlessEvent>& events() const { return events_; }
     size_t eventsDelivered() const { return nextEvent_; }
-    // When the next message falls due (an event or a tick), or -1 when none will.
-    int64_t nextDue() const;
 
     // The whole state now, and back: restore() takes only a snapshot saved from this same run
     // (the services it installed stay as they are) and is meant between two deliveries.

@@ -43,7 +43,7 @@ TEST(PinWhy, ThePressFitMistakeLeadsBackToTheReadAndTheInput) {
     Timeline timeline;
     ASSERT_TRUE(timeline.build(inputs, error)) << error;
 
-    const PinWhy out3 = explainPin(timeline, Pin{PinBank::Output, 3}, 2500);
+    const PinWhy out3 = explainPin(timeline, PinName{PinSide::Output, 3}, 2500);
     EXPECT_EQ(out3.level, 1);
     EXPECT_EQ(out3.changedAt, 2010);
     expectChain(out3, {{WhyStepKind::Frame, 9}, {WhyStepKind::Reply, 5}, {WhyStepKind::InputEvent, 2}});
@@ -59,10 +59,10 @@ TEST(PinWhy, ThePressFitMistakeLeadsBackToTheReadAndTheInput) {
               std::string::npos) << text;
     EXPECT_NE(text.find("in3 had risen at 2000 ms, when line 2 of the events file"), std::string::npos) << text;
 
-    expectChain(explainPin(timeline, Pin{PinBank::Output, 2}, 2500), {{WhyStepKind::Frame, 9}, {WhyStepKind::OrOutput, 8}});
-    expectChain(explainPin(timeline, Pin{PinBank::Output, 0}, 2500), {{WhyStepKind::Frame, 9}, {WhyStepKind::Reply, 5}});
+    expectChain(explainPin(timeline, PinName{PinSide::Output, 2}, 2500), {{WhyStepKind::Frame, 9}, {WhyStepKind::OrOutput, 8}});
+    expectChain(explainPin(timeline, PinName{PinSide::Output, 0}, 2500), {{WhyStepKind::Frame, 9}, {WhyStepKind::Reply, 5}});
     // Before the mistake the clamp was on from a literal: nothing further to trace.
-    const PinWhy clamp = explainPin(timeline, Pin{PinBank::Output, 0}, 1500);
+    const PinWhy clamp = explainPin(timeline, PinName{PinSide::Output, 0}, 1500);
     EXPECT_EQ(clamp.level, 1);
     expectChain(clamp, {{WhyStepKind::Frame, 4}});
     EXPECT_EQ(clamp.nextAt, 2010);
@@ -82,10 +82,10 @@ TEST(PinWhy, RegisterBitsComeFromTheInstructionThatDecidedThem) {
     Timeline timeline;
     std::string error;
     ASSERT_TRUE(timeline.build(inputs, error)) << error;
-    expectChain(explainPin(timeline, Pin{PinBank::Output, 0}, 4000), {{WhyStepKind::Frame, 5}, {WhyStepKind::AndOutput, 2}});
-    expectChain(explainPin(timeline, Pin{PinBank::Output, 4}, 4000), {{WhyStepKind::Frame, 5}, {WhyStepKind::OrOutput, 3}});
-    expectChain(explainPin(timeline, Pin{PinBank::Output, 1}, 4000), {{WhyStepKind::Frame, 1}});
-    const PinWhy out5 = explainPin(timeline, Pin{PinBank::Output, 5}, 4000);
+    expectChain(explainPin(timeline, PinName{PinSide::Output, 0}, 4000), {{WhyStepKind::Frame, 5}, {WhyStepKind::AndOutput, 2}});
+    expectChain(explainPin(timeline, PinName{PinSide::Output, 4}, 4000), {{WhyStepKind::Frame, 5}, {WhyStepKind::OrOutput, 3}});
+    expectChain(explainPin(timeline, PinName{PinSide::Output, 1}, 4000), {{WhyStepKind::Frame, 1}});
+    const PinWhy out5 = explainPin(timeline, PinName{PinSide::Output, 5}, 4000);
     EXPECT_FALSE(out5.changed);
     EXPECT_FALSE(out5.hasNext);
     EXPECT_NE(describePinWhy(timeline, out5).find("out5 is 0 at 4000 ms, as it has been since the rehearsal began."),
@@ -100,7 +100,7 @@ TEST(PinWhy, AnInputNamesTheEventThatSetIt) {
     inputs.until = 4000;
     Timeline timeline;
     ASSERT_TRUE(timeline.build(inputs, error)) << error;
-    const PinWhy in8 = explainPin(timeline, Pin{PinBank::Input, 8}, 2000);
+    const PinWhy in8 = explainPin(timeline, PinName{PinSide::Input, 8}, 2000);
     EXPECT_EQ(in8.level, 1);
     expectChain(in8, {{WhyStepKind::InputEvent, 3}});
     EXPECT_EQ(in8.nextAt, 3000);

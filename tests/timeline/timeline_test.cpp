@@ -114,7 +114,7 @@ TEST_F(TimelineTest, ChangesOfASpanAreThoseMadeInIt) {
     Timeline timeline;
     std::string error;
     ASSERT_TRUE(timeline.build(inputs, error)) << error;
-    const Signal out4{SignalKind::Pin, Pin{PinBank::Output, 4}};
+    const Signal out4{SignalKind::Pin, PinName{PinSide::Output, 4}};
     const std::vector<SignalChange> all = timeline.changes(out4, 0, 60000);
     ASSERT_GT(all.size(), 10u);
     const int64_t from = all[3].at;
@@ -125,31 +125,12 @@ TEST_F(TimelineTest, ChangesOfASpanAreThoseMadeInIt) {
     EXPECT_EQ(some.back().at, to);
     EXPECT_TRUE(timeline.changes(out4, to, from).empty());
     // The inputs change exactly where the events set them.
-    const std::vector<SignalChange> in2 = timeline.changes(Signal{SignalKind::Pin, Pin{PinBank::Input, 2}}, 0, 60000);
+    const std::vector<SignalChange> in2 = timeline.changes(Signal{SignalKind::Pin, PinName{PinSide::Input, 2}}, 0, 60000);
     ASSERT_EQ(in2.size(), 2u);
     EXPECT_EQ(in2[0].at, 5000);
     EXPECT_EQ(in2[0].value, 1);
     EXPECT_EQ(in2[1].at, 20000);
     EXPECT_EQ(in2[1].value, 0);
-}
-
-TEST(PinNames, ReadAndWrittenTheSameWay) {
-    const struct {
-        const char* text;
-        bool good;
-        Pin pin;
-    } cases[] = {
-        {"out0", true, {PinBank::Output, 0}}, {"out23", true, {PinBank::Output, 23}}, {"in7", true, {PinBank::Input, 7}},
-        {"in23", true, {PinBank::Input, 23}}, {"out24", false, {}}, {"in03", false, {}}, {"out", false, {}},
-        {"OUT3", false, {}}, {"out-1", false, {}}, {"in3x", false, {}}, {"pin3", false, {}}, {"out100", false, {}},
-    };
-    for (const auto& c : cases) {
-        Pin pin{PinBank::Input, 9};
-        EXPECT_EQ(parsePin(c.text, pin), c.good) << c.text;
-        if (!c.good) continue;
-        EXPECT_EQ(pin, c.pin) << c.text;
-        EXPECT_EQ(pinName(pin), c.text);
-    }
 }
 
 }  // namespace

@@ -5,38 +5,19 @@
 #include <sstream>
 
 #include "board/board_control.h"
+#include "console/layout.h"
 #include "console/operator_keys.h"
 #include "device/byte_escapes.h"
+#include "sequencer/program_store.h"
 #include "tools/common/bounded_file.h"
+#include "tools/kt57-run/event_words.h"
+#include "tools/kt57-run/expectation_line.h"
 
 namespace kt57 {
 namespace {
 
-constexpr uint64_t maxTime = uint64_t{1} << 53;
-
-bool parseDecimal(const std::string& word, uint64_t limit, uint64_t& value) {
-    if (word.empty() || word.size() > 19) return false;
-    value = 0;
-    for (char c : word) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    return value <= limit;
-}
-
-// Words of a line, up to a word that begins with '#'.
-std::vector<std::string> wordsOf(const std::string& line) {
-    std::vector<std::string> words;
-    std::istringstream in(line);
-    std::string word;
-    while (in >> word) {
-        if (word[0] == '#') break;
-        words.push_back(word);
-    }
-    return words;
-}
-
 struct LineParser {
+    const EventWords& line;
     const std::vector<std::string>& words;
     std::string message;
 
@@ -149,12 +130,60 @@ struct LineParser {
         return true;
     }
 
-    bool parse(HeadlessEvent& event) {
-        uint64_t at = 0;
-        if (!parseDecimal(words[0], maxTime, at)) return fail("bad time '" + words[0] + "': milliseconds");
-        event.at = static_cast<int64_t>(at);
+    // The click an operator makes on a line's listing cell: with Ctrl it sets or clears the break
+    // line, with Shift it sets the continue line. Past the last line it designates none, so Ctrl
+    // there clears the break line whatever the program's length.
+    bool lineClick(HeadlessEvent& event, bool control, bool shift) {
+        int32_t index = maxProgramLines;
+        if (words[1] != "unbreak") {
+            if (!argumentCount(1, 1)) return false;
+            uint64_t number = 0;
+            if (!parseDecimal(words[2], maxProgramLines, number) || number == 0) {
+                return fail("bad line '" + words[2] + "': from 1 to 256, as the screen numbers lines");
+            }
+            index = static_cast<int32_t>(number) - 1;
+        } else if (!argumentCount(0, 0)) {
+            return false;
+        }
+        const CellOrigin cell = listingCellOrigin(index);
+        event = HeadlessEvent::click(event.at, static_cast<uint16_t>(cell.x), static_cast<uint16_t>(cell.y), control,
+                                     shift);
+        return true;
+    }
+
+    // "A", "A..B" or "A..": a span only before "expect".
+    bool moments(Expectation& expectation) {
+        const std::string& word = words[0];
+        const size_t dots = word.find("..");
+        uint64_t from = 0;
+        uint64_t to = 0;
+        const bool span = dots != std::string::npos;
+        const bool bad = !parseDecimal(word.substr(0, dots), maxEventTime, from) ||
+                         (span && dots + 2 < word.size() && !parseDecimal(word.substr(dots + 2), maxEventTime, to));
+        if (bad && !span) return fail("bad time '" + word + "': milliseconds");
+        if (bad) return fail("bad time span '" + word + "': A..B or A.., in milliseconds");
+        const bool toTheEnd = span && dots + 2 == word.size();
+        if (span && (words.size() < 2 || words[1] != "expect")) {
+            return fail("a time span '" + word + "' is for expect only");
+        }
+        if (span && !toTheEnd && to < from) return fail("bad time '" + word + "': the span ends before it starts");
+        expectation.from = static_cast<int64_t>(from);
+        expectation.to = !span ? expectation.from : toTheEnd ? Expectation::openEnd : static_cast<int64_t>(to);
+        expectation.span = span;
+        return true;
+    }
+
+    // One line: an event, or with isExpectation set an expectation.
+    bool parse(HeadlessEvent& event, Expectation& expectation, bool& isExpectation) {
+        if (!moments(expectation)) return false;
+        event.at = expectation.from;
         if (words.size() < 2) return fail("missing event after the time");
         const std::string& name = words[1];
+        isExpectation = name == "expect";
+        if (isExpectation) return parseExpectation(line, expectation, message);
+        if (name == "break") return lineClick(event, true, false);
+        if (name == "continue") return lineClick(event, false, true);
+        if (name == "unbreak") return lineClick(event, true, false);
         if (name == "key") return key(event);
         if (name == "post") return post(event);
         if (name == "click") return click(event, false);
@@ -178,28 +207,34 @@ bool decodeFrameWord(const std::string& word, std::string& bytes) {
     return decodeEscapedBytes(word.data(), word.size(), reinterpret_cast<unsigned char*>(bytes.data()), size, size);
 }
 
-bool parseEvents(const std::string& text, const std::string& name, std::vector<HeadlessEvent>& events,
-                 std::string& error) {
+bool parseEventsFile(const std::string& text, const std::string& name, EventsFile& file, std::string& error) {
     std::istringstream in(text);
-    std::string line;
+    std::string written;
     int number = 0;
-    while (std::getline(in, line)) {
+    while (std::getline(in, written)) {
         ++number;
-        const std::vector<std::string> words = wordsOf(line);
-        if (words.empty()) continue;
-        LineParser parser{words, {}};
+        const EventWords line(written);
+        if (line.words.empty()) continue;
+        LineParser parser{line, line.words, {}};
         HeadlessEvent event;
-        if (!parser.parse(event)) {
+        Expectation expectation;
+        bool isExpectation = false;
+        if (!parser.parse(event, expectation, isExpectation)) {
             error = name + ":" + std::to_string(number) + ": " + parser.message;
             return false;
         }
-        event.sourceLine = number;
-        events.push_back(event);
+        if (isExpectation) {
+            expectation.sourceLine = number;
+            file.expectations.push_back(std::move(expectation));
+        } else {
+            event.sourceLine = number;
+            file.events.push_back(std::move(event));
+        }
     }
     return true;
 }
 
-bool readEventsFile(const std::string& path, std::vector<HeadlessEvent>& events, std::string& error) {
+bool readEventsFile(const std::string& path, EventsFile& file, std::string& error) {
     std::string text;
     const FileReadResult read = readBoundedFile(path.c_str(), text, error);
     if (read != FileReadResult::Read) {
@@ -208,7 +243,15 @@ bool readEventsFile(const std::string& path, std::vector<HeadlessEvent>& events,
         error = "kt57-run: " + path + ": cannot read the events file" + (error.empty() ? "" : ": ") + error;
         return false;
     }
-    return parseEvents(text, path, events, error);
+    return parseEventsFile(text, path, file, error);
+}
+
+bool parseEvents(const std::string& text, const std::string& name, std::vector<HeadlessEvent>& events,
+                 std::string& error) {
+    EventsFile file;
+    if (!parseEventsFile(text, name, file, error)) return false;
+    events.insert(events.end(), file.events.begin(), file.events.end());
+    return true;
 }
 
 }  // namespace kt57

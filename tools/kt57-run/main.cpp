@@ -17,10 +17,12 @@
 #include "shell/mode_file.h"
 #include "tools/common/bounded_file.h"
 #include "tools/kt57-run/events_file.h"
+#include "tools/kt57-run/lines_trace.h"
 #include "tools/kt57-run/moment_queries.h"
 #include "tools/kt57-run/run_trace.h"
 #include "tools/kt57-run/run_waves.h"
 #include "tools/kt57-run/studio.h"
+#include "tools/kt57-run/test_run.h"
 
 namespace {
 
@@ -42,12 +44,17 @@ constexpr kt57::CommandOption runOptions[] = {
     {"--studio", nullptr, "serve the rehearsal page on 127.0.0.1 and open it in the browser; no trace", nullptr,
      nullptr},
     {"--no-browser", nullptr, "with --studio: only print the page's address", nullptr, nullptr},
+    {"--lines", nullptr, "also trace each executed program line: the branch taken, the registers changed", nullptr,
+     nullptr},
+    {"--test", nullptr, "rehearse each EVENTS file and check its expectations: findings instead of a trace", nullptr,
+     nullptr},
+    {"--junit", "FILE", "with --test, also write a JUnit XML report", nullptr, nullptr},
 };
 constexpr kt57::CommandLine commandLine{
-    "kt57-run", runOptions, "[DIR | DIR/KT57Data.txt]",
+    "kt57-run", runOptions, "[EVENTS...] [DIR | DIR/KT57Data.txt]",
     "Rehearses the program in DIR (default: the working directory) against the virtual board, in\n"
-    "virtual time, and prints a trace. With --studio it serves the rehearsal page instead, until the\n"
-    "page is closed or Ctrl+C.\n"};
+    "virtual time, and prints a trace. With --test, once per EVENTS file (EVENTS only with --test);\n"
+    "with --studio it serves the rehearsal page instead, until the page is closed or Ctrl+C.\n"};
 
 struct Options {
     std::string eventsFile;
@@ -60,6 +67,9 @@ struct Options {
     std::vector<kt57::MomentQuery> queries;  // --at and --why, in command-line order
     bool studio = false;
     bool openBrowser = true;
+    bool lines = false;
+    bool test = false;
+    kt57::TestOptions tests;
 };
 
 int fail(const std::string& message) {
@@ -77,9 +87,25 @@ bool parseUntil(const char* text, int64_t& value) {
     return true;
 }
 
+// With --test the operands are the events files and, last, the DIR when it names a folder or a
+// KT57Data.txt. Returns -1 when they are good, else the exit status.
+int testOperands(Options& options, std::vector<std::string>& operands) {
+    if (!options.eventsFile.empty()) return fail("--test takes its events files as operands, not by --events");
+    if (!options.vcdFile.empty() || options.errorLines || options.lines) {
+        return fail("--test prints findings, not a trace: no --vcd, --error-lines or --lines with it");
+    }
+    if (!operands.empty() && kt57::programFolderOf(operands.back()).error.empty()) {
+        options.directory = operands.back();
+        operands.pop_back();
+    }
+    if (operands.empty()) return fail("--test needs at least one events file");
+    options.tests.eventsFiles = operands;
+    return -1;
+}
+
 // Returns -1 when the options are good, else the exit status.
 int parseOptions(int argc, char** argv, Options& options) {
-    bool haveDirectory = false;
+    std::vector<std::string> operands;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (kt57::isHelpOption(arg)) {
@@ -89,15 +115,15 @@ int parseOptions(int argc, char** argv, Options& options) {
         const kt57::CommandOption* option = kt57::findOption(commandLine, arg);
         if (option == nullptr) {
             if (arg.size() > 1 && arg[0] == '-') return fail("unknown option '" + arg + "'");
-            if (haveDirectory) return fail("more than one DIR: '" + arg + "'");
-            options.directory = arg;
-            haveDirectory = true;
+            operands.push_back(arg);
             continue;
         }
         if (option->value == nullptr) {
             if (arg == "--error-lines") options.errorLines = true;
-            if (arg == "--studio") options.studio = true;
-            if (arg == "--no-browser") options.openBrowser = false;
+            else if (arg == "--studio") options.studio = true;
+            else if (arg == "--no-browser") options.openBrowser = false;
+            else if (arg == "--lines") options.lines = true;
+            else options.test = true;
             continue;
         }
         if (i + 1 >= argc) return fail("option " + arg + " needs a value");
@@ -123,6 +149,9 @@ int parseOptions(int argc, char** argv, Options& options) {
         } else if (arg == "--board-serial") {
             if (!kt57::isSerialNumber(value.data(), value.size())) return fail(kt57::badValue(*option, value));
             options.boardSerial = value;
+        } else if (arg == "--junit") {
+            options.tests.junitFile = value;
+            if (value.empty()) return fail("option --junit needs a file name");
         }
     }
     if (!options.queries.empty()) {
@@ -138,9 +167,28 @@ int parseOptions(int argc, char** argv, Options& options) {
     if (options.studio && (!options.vcdFile.empty() || options.errorLines)) {
         return fail("--studio prints no trace: it takes neither --vcd nor --error-lines");
     }
+    if (options.test && (options.studio || !options.queries.empty())) {
+        return fail("--test prints findings: no --at, --why or --studio with it");
+    }
+    if (options.lines && (options.studio || !options.queries.empty())) {
+        return fail("--lines adds to the trace: no --at, --why or --studio with it");
+    }
+    if (options.test) {
+        const int status = testOperands(options, operands);
+        if (status >= 0) return status;
+    } else if (!options.tests.junitFile.empty()) {
+        return fail("--junit goes with --test");
+    } else if (operands.size() > 1) {
+        return fail("more than one DIR: '" + operands[1] + "'");
+    } else if (!operands.empty()) {
+        options.directory = operands[0];
+    }
     const kt57::ProgramFolder folder = kt57::programFolderOf(options.directory);
     if (!folder.error.empty()) return fail(folder.error);
     options.directory = folder.directory;
+    options.tests.directory = folder.directory;
+    options.tests.until = options.until;
+    options.tests.boardSerial = options.boardSerial;
     return -1;
 }
 
@@ -173,13 +221,14 @@ int main(int argc, char** argv) {
     status = checkFolderFiles(options.directory);
     if (status >= 0) return status;
 
-    std::vector<kt57::HeadlessEvent> events;
-    if (!options.eventsFile.empty()) {
-        std::string error;
-        if (!kt57::readEventsFile(options.eventsFile, events, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            return exitUsage;
-        }
+    if (options.test) return kt57::runTests(options.tests);
+
+    // Expectations are read, so a bad one is refused as any bad line, but only --test checks them.
+    kt57::EventsFile script;
+    std::string error;
+    if (!options.eventsFile.empty() && !kt57::readEventsFile(options.eventsFile, script, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return exitUsage;
     }
     if (options.studio) {
         return kt57::runStudio({{options.directory, options.eventsFile, options.boardSerial, options.until},
@@ -188,12 +237,11 @@ int main(int argc, char** argv) {
 
     if (!options.queries.empty()) {
         kt57::RehearsalInputs inputs;
-        std::string error;
         if (!kt57::readRehearsalFiles(options.directory, inputs, error)) {
             std::fprintf(stderr, "kt57-run: %s\n", error.c_str());
             return exitUsage;
         }
-        inputs.events = std::move(events);
+        inputs.events = std::move(script.events);
         inputs.boardSerial = options.boardSerial;
         inputs.until = options.until;
         if (!kt57::answerMomentQueries(inputs, options.queries, stdout, error)) {
@@ -208,7 +256,9 @@ int main(int argc, char** argv) {
     kt57::TraceWriter trace(stdout, run.clock());
     kt57::TracingDriver driver(run.board(), trace);
     kt57::TracingSurface surface(run.canvas(), trace);
-    kt57::TracingObserver observer(trace, options.errorLines);
+    kt57::TracingObserver errors(trace, options.errorLines);
+    kt57::LinesTrace lines(trace, run.sequencer(), errors);
+    kt57::RunObserver& observer = options.lines ? static_cast<kt57::RunObserver&>(lines) : errors;
     run.useDriver(driver);
     run.useSurface(surface);
     kt57::RunWaves waves(run, observer);
@@ -222,7 +272,7 @@ int main(int argc, char** argv) {
         if (event.kind == kt57::HeadlessEventKind::Screen) trace.screen(run.canvas());
         else trace.line(kt57::formatState(run.sequencer()));
     };
-    for (const kt57::HeadlessEvent& event : events) run.post(event);
+    for (const kt57::HeadlessEvent& event : script.events) run.post(event);
 
     run.start();
     // Ends at the window's destruction, when nothing more can happen, or at --until (inclusive).
@@ -238,6 +288,7 @@ int main(int argc, char** argv) {
     ended = checkEnd();
     while (!ended && run.step(options.until)) ended = checkEnd();
     if (!ended) run.clock().advanceTo(options.until);
+    lines.finish();
     trace.line(kt57::formatState(run.sequencer()));
     std::fflush(stdout);
     if (recording && !waves.close()) {

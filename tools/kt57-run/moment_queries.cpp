@@ -16,7 +16,7 @@ bool parseWhyQuery(const std::string& text, MomentQuery& query) {
     if (at == std::string::npos || at + 1 >= text.size() || text.size() - at - 1 > 15) return false;
     MomentQuery parsed;
     parsed.kind = MomentQuery::Kind::Why;
-    if (!parsePin(std::string_view(text).substr(0, at), parsed.pin)) return false;
+    if (!parsePinName(std::string_view(text).substr(0, at), parsed.pin)) return false;
     for (size_t i = at + 1; i < text.size(); ++i) {
         if (text[i] < '0' || text[i] > '9') return false;
         parsed.at = parsed.at * 10 + (text[i] - '0');

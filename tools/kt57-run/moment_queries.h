@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "timeline/pin.h"
+#include "board/pin_name.h"
 #include "timeline/rehearsal_inputs.h"
 
 namespace kt57 {
@@ -14,7 +14,7 @@ namespace kt57 {
 struct MomentQuery {
     enum class Kind : uint8_t { At, Why } kind = Kind::At;
     int64_t at = 0;
-    Pin pin;  // for Why
+    PinName pin;  // for Why
 };
 
 // "out3@2500": a pin and a moment in ms. False when text is not one.

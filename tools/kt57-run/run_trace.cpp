@@ -85,17 +85,7 @@ void TracingSurface::resizeWindow(int width, int height) {
 void TracingObserver::linkOpened(int result) { trace_.line(result > 0 ? "open" : "open-failed"); }
 
 void TracingObserver::errorStopped(ErrorStop stop, int32_t line) {
-    switch (stop) {
-        case ErrorStop::Data:
-            trace_.line("error data");
-            break;
-        case ErrorStop::Loop:
-            trace_.line("error loop");
-            break;
-        case ErrorStop::Device:
-            trace_.line("error device");
-            break;
-    }
+    trace_.line(std::string("error ") + errorStopName(stop));
     if (errorLines_) trace_.line("error-line " + std::to_string(shownLineNumber(line)));
 }
 

@@ -1,14 +1,16 @@
 #include "tools/kt57-run/run_waves.h"
 
-#include "engine/run_signals.h"
+#include "sequencer/run_control.h"
 
 namespace kt57 {
 
 namespace {
 
-// Clamped to the wire: every line number and the end of the program fit.
+bool isRunning(const Sequencer& sequencer) { return !stopped(sequencer.run, sequencer.program.lineCount); }
+
+// The line as the screen and kt57-check number it, from 1; 0 while no line runs.
 uint32_t lineNumber(const Sequencer& sequencer) {
-    const int32_t line = runningLineNumber(sequencer);
+    const int32_t line = executingLineNumber(sequencer.run, sequencer.program.lineCount);
     constexpr int32_t largest = (1 << RunWaves::lineBits) - 1;
     return static_cast<uint32_t>(line < 0 ? 0 : line > largest ? largest : line);
 }

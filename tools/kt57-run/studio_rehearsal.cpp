@@ -108,10 +108,10 @@ bool StraightRehearsal::ready(std::string& error) const {
 }
 
 bool StraightRehearsal::rebuild(std::string& error) {
-    std::vector<HeadlessEvent> events;
-    if (!source_.eventsFile.empty() && !readEventsFile(source_.eventsFile, events, error)) return false;
+    EventsFile file;
+    if (!source_.eventsFile.empty() && !readEventsFile(source_.eventsFile, file, error)) return false;
     const std::lock_guard lock(mutex_);
-    events_ = std::move(events);
+    events_ = std::move(file.events);
     copyProgramFolder();
     return true;
 }

@@ -178,6 +178,136 @@ TEST_F(Kt57Run, ScreenPrintsTheCanvasRowsIndented) {
     EXPECT_NE(result.out.find("\n1200 exit\n1200 state"), std::string::npos);
 }
 
+// The demo's own tests hold; the test mode prints no trace, only the summary on standard error.
+TEST_F(Kt57Run, TestModePassesTheDemosTests) {
+    const std::string demo = KT57_DEMO_DIR;
+    const ToolResult result =
+        tool("--test '" + demo + "/tests/blink.txt' '" + demo + "/tests/inputs.txt' '" + demo + "/tests/operator.txt' '" + demo + "'");
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "kt57-run: 24 expectations in 3 events files: 24 held, 0 failed\n");
+}
+
+// Each wrong expectation gives its finding in the compiler's form, in file order, and the run
+// exits with 1; a file that cannot be read does not keep the others from running, but makes it 2.
+TEST_F(Kt57Run, TestModeFindsEachWrongExpectation) {
+    std::filesystem::copy_file(KT57_RUN_WRONG_EXPECTATIONS, directory / "wrong.txt");
+    std::filesystem::copy_file(std::string(KT57_DEMO_DIR) + "/KT57Data.txt", directory / "KT57Data.txt");
+    const char* findings =
+        "wrong.txt:3:13: error: expected out4 = 0 at 1030 ms, was 1\n"
+        // A pin that was wrong: why it had its value, from the rehearsal's timeline.
+        "  out4 is 1 at 1030 ms.\n"
+        "    It rose at 1030 ms, when line 7 (W0@) sent W00000ff.\n"
+        "    That frame sent the output register, whose bit 4 was set by line 6 (OR@ 0000F0) at 1030 ms.\n"
+        "    Next change: out4 falls at 1360 ms.\n"
+        "wrong.txt:4:13: error: expected out = 0000F0 under mask 0000FF at 1030 ms, was 0000FF\n"
+        "wrong.txt:5:19: error: expected out4 to fall within 300 ms of out4 rising from 1000 to 3000 ms; out4 rose "
+        "at 1030 ms and out4 did not fall by 1330 ms\n"
+        "  out4 is 1 at 1330 ms.\n"
+        "    It rose at 1030 ms, when line 7 (W0@) sent W00000ff.\n"
+        "    That frame sent the output register, whose bit 4 was set by line 6 (OR@ 0000F0) at 1030 ms.\n"
+        "    Next change: out4 falls at 1360 ms.\n"
+        "wrong.txt:6:13: error: expected line 20 at 3500 ms, was line 24\n"
+        "wrong.txt:8:12: error: expected error loop from 0 ms to the end, there was none\n";
+    const ToolResult wrong = tool("--test wrong.txt");
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_EQ(wrong.out, findings);
+    EXPECT_EQ(wrong.err, "kt57-run: 6 expectations in 1 events file: 1 held, 5 failed\n");
+
+    writeFile("bad.txt", "100 expect out3 1\n200 expect out3 maybe\n");
+    const ToolResult bad = tool("--test bad.txt missing.txt wrong.txt .");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, findings);
+    EXPECT_EQ(bad.err,
+              "bad.txt:2: bad value 'maybe' for out3: 0 or 1\n"
+              "kt57-run: missing.txt: cannot read the events file\n"
+              "kt57-run: 6 expectations in 1 events file: 1 held, 5 failed; 2 events files not run\n");
+}
+
+// Every events file starts from the folder's own files, which stay as they were, though the
+// example's menu 40001 writes the mode file back; the copies are gone afterwards.
+TEST_F(Kt57Run, TestModeRehearsesACopyOfTheFolder) {
+    std::filesystem::copy_file(example("KT57Data.txt"), directory / "KT57Data.txt");
+    writeMode("MD\nVB000001 (old)\n");
+    const std::string events = slurp(example("events.txt"));
+    writeFile("first.txt", events + "3920 expect out 000000\n");
+    writeFile("second.txt", events + "1000 expect screen 実行データNo.   0 /  13\n");
+    const std::filesystem::path temporary = directory / "tmp";
+    std::filesystem::create_directory(temporary);
+    setenv("TMPDIR", temporary.c_str(), 1);
+    const ToolResult result = tool("--test first.txt second.txt KT57Data.txt");
+    unsetenv("TMPDIR");
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(result.err, "kt57-run: 2 expectations in 2 events files: 2 held, 0 failed\n");
+    EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nVB000001 (old)\n");
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+}
+
+// Expectations change nothing in a plain rehearsal: the trace is the one without them, and a wrong
+// one changes no exit status. Only their grammar is checked.
+TEST_F(Kt57Run, APlainRehearsalSetsExpectationsAside) {
+    std::filesystem::copy_file(std::string(KT57_DEMO_DIR) + "/KT57Data.txt", directory / "KT57Data.txt");
+    std::ifstream operatorTest(std::string(KT57_DEMO_DIR) + "/tests/operator.txt");
+    std::string line;
+    std::string events;
+    std::string withoutExpectations;
+    while (std::getline(operatorTest, line)) {
+        events += line + "\n";
+        if (line.find(" expect ") == std::string::npos) withoutExpectations += line + "\n";
+    }
+    ASSERT_NE(events, withoutExpectations);
+    writeFile("with.txt", events + "1030 expect out4 0\n");
+    writeFile("without.txt", withoutExpectations);
+    const ToolResult with = tool("--events with.txt --until 8000");
+    const ToolResult without = tool("--events without.txt --until 8000");
+    EXPECT_EQ(with.status, 0);
+    EXPECT_EQ(with.out, without.out);
+    EXPECT_NE(with.out.find("send R0000000"), std::string::npos);
+}
+
+TEST_F(Kt57Run, TheJunitReportCannotBeWritten) {
+    writeProgram("W0000001\n");
+    writeFile("e.txt", "1100 expect out0 1\n");
+    const ToolResult result = tool("--test --junit no/such/folder/report.xml e.txt");
+    EXPECT_EQ(result.status, 3);
+    EXPECT_NE(result.err.find("kt57-run: no/such/folder/report.xml: cannot write the report: No such file or directory\n"),
+              std::string::npos);
+}
+
+// --lines: each executed line with its effects, each reply with the registers it changed, and the
+// passes of a poll that find nothing new folded into one count; without those records the trace is
+// the plain one.
+TEST_F(Kt57Run, LinesTraceTheExecutedLinesAndFoldThePollsThatChangeNothing) {
+    std::filesystem::copy_file(example("KT57Data.txt"), directory / "KT57Data.txt");
+    std::filesystem::copy_file(example("KT57Mode.txt"), directory / "KT57Mode.txt");  // M: waits for G
+    writeFile("events.txt", "1100 key G\n2500 input 000001\n");
+    const ToolResult plain = tool("--events events.txt --until 2600");
+    const ToolResult lines = tool("--lines --events events.txt --until 2600");
+    ASSERT_EQ(lines.status, 0) << lines.err;
+    for (const char* record : {
+             "1100 line 1: skipped\n1100 line 2 SET 3: loop=3\n1100 line 3 W0000001: command\n",
+             "1110 reply 3 W0000001: out=000001\n1110 line 4 SLP 0.1: sleep=1\n",
+             "1360 line 7 DEC: loop=2\n1360 line 8 JNZ 020: jump to 3\n",
+             "1880 line 7 DEC: loop=0\n1880 line 8 JNZ 020: no jump\n1880 line 9 R0000000: command\n",
+             "1890 reply 9 R0000000\n1890 line 10 AND 000001\n1890 line 11 JNG 030: jump to 9\n",
+             // Polls from 1900 to 2500 find input 0 off: folded until the one that finds it on.
+             "2510 recv R0000001\\x0D\n2510 folded 177\n2510 reply 9 R0000000: in=000001 out=000001\n"
+             "2510 line 10 AND 000001: cond=1\n2510 line 11 JNG 030: no jump\n",
+         }) {
+        EXPECT_NE(lines.out.find(record), std::string::npos) << record;
+    }
+    std::istringstream in(lines.out);
+    std::string line;
+    std::string withoutRecords;
+    while (std::getline(in, line)) {
+        const std::string what = line.substr(line.find(' ') + 1);
+        if (what.rfind("line ", 0) != 0 && what.rfind("reply ", 0) != 0 && what.rfind("folded ", 0) != 0) {
+            withoutRecords += line + "\n";
+        }
+    }
+    EXPECT_EQ(withoutRecords, plain.out);
+}
+
 struct BadCall {
     const char* name;
     const char* arguments;
@@ -232,7 +362,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadCall{"StudioWithErrorLines", "--error-lines --studio --no-browser", nullptr,
                 "kt57-run: --studio prints no trace: it takes neither --vcd nor --error-lines"},
         BadCall{"StudioWithBadEvents", "--studio --no-browser --events events.txt", "10 keys G\n",
-                "events.txt:1: unknown event 'keys'"}),
+                "events.txt:1: unknown event 'keys'"},
+        BadCall{"BadExpectation", "--events events.txt", "10..20 expect out 12\n",
+                "events.txt:1: bad value '12': six hexadecimal digits"},
+        BadCall{"JunitWithoutTest", "--junit r.xml", nullptr, "kt57-run: --junit goes with --test"},
+        BadCall{"TestWithoutEvents", "--test .", nullptr, "kt57-run: --test needs at least one events file"},
+        BadCall{"TestWithEventsOption", "--test --events events.txt events.txt", "10 state\n",
+                "kt57-run: --test takes its events files as operands, not by --events"},
+        BadCall{"TestWithATrace", "--lines --test events.txt", "10 state\n",
+                "kt57-run: --test prints findings, not a trace: no --vcd, --error-lines or --lines with it"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Kt57RunEvents, EachEventLineBecomesItsMessage) {
