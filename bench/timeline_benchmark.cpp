@@ -46,7 +46,11 @@ double percentile(std::vector<double> values, double share) {
     return values[index];
 }
 
-size_t heapInUse() { return mallinfo2().uordblks; }
+// Small blocks in the arena and large ones mapped on their own: what the process holds.
+size_t heapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
 
 // FNV-1a over every field of a snapshot: comparing 100,000 whole states by value would need them all kept.
 class Hash {
