@@ -13,17 +13,17 @@ class Writer {
 public:
     explicit Writer(std::vector<uint8_t>& out) : out_(out) { out_.clear(); }
     template <typename T>
-    void put(const T& value) {
+    void field(const T& value) {
         static_assert(std::is_trivially_copyable_v<T>);
         raw(&value, sizeof value);
     }
     template <typename T>
-    void putAll(const std::vector<T>& values) {
-        put(values.size());
+    void all(const std::vector<T>& values) {
+        field(values.size());
         raw(values.data(), values.size() * sizeof(T));
     }
-    void putText(const std::string& text) {
-        put(text.size());
+    void text(const std::string& text) {
+        field(text.size());
         raw(text.data(), text.size());
     }
 
@@ -39,20 +39,20 @@ class Reader {
 public:
     explicit Reader(const std::vector<uint8_t>& in) : in_(in) {}
     template <typename T>
-    void get(T& value) {
+    void field(T& value) {
         static_assert(std::is_trivially_copyable_v<T>);
         raw(&value, sizeof value);
     }
     template <typename T>
-    void getAll(std::vector<T>& values) {
+    void all(std::vector<T>& values) {
         size_t size = 0;
-        get(size);
+        field(size);
         values.resize(size);
         raw(values.data(), size * sizeof(T));
     }
-    void getText(std::string& text) {
+    void text(std::string& text) {
         size_t size = 0;
-        get(size);
+        field(size);
         text.resize(size);
         raw(text.data(), size);
     }
@@ -133,68 +133,50 @@ void applyDifference(const std::vector<uint8_t>& base, const std::vector<uint8_t
     if (size > common) std::memcpy(out.data() + common, at, static_cast<size_t>(end - at));
 }
 
-}  // namespace
 
-void serializeSnapshot(const HeadlessSnapshot& s, std::vector<uint8_t>& bytes) {
-    Writer out(bytes);
-    out.put(s.machine);
-    out.put(s.run);
-    out.put(s.link);
-    out.put(s.console);
-    out.put(s.shell);
-    out.put(s.now);
-    out.put(s.timer);
-    out.put(s.board);
-    out.putAll(s.canvas.bandY);
-    out.putAll(s.canvas.bandExtent);
-    out.putAll(s.canvas.cells);
-    out.put(s.canvas.open);
-    out.put(s.canvas.colour);
-    out.put(s.canvas.width);
-    out.put(s.canvas.height);
-    out.put(s.canvas.resizeCount);
-    out.put(s.canvas.drawCount);
-    out.put(s.canvas.overflowed);
-    out.putText(s.window.title);
-    out.put(s.window.created);
-    out.put(s.window.destroyed);
-    out.put(s.window.quitPosted);
-    out.put(s.window.exitCode);
-    out.put(s.controlHeld);
-    out.put(s.shiftHeld);
-    out.put(s.eventsDelivered);
-    out.put(s.ticks);
+// The one list of what a snapshot holds, for writing and reading alike: io is a Writer over a
+// const snapshot or a Reader over one to fill.
+template <typename Io, typename Snapshot>
+void transfer(Io& io, Snapshot& s) {
+    io.field(s.machine);
+    io.field(s.run);
+    io.field(s.link);
+    io.field(s.console);
+    io.field(s.shell);
+    io.field(s.now);
+    io.field(s.timer);
+    io.field(s.board);
+    io.all(s.canvas.bandY);
+    io.all(s.canvas.bandExtent);
+    io.all(s.canvas.cells);
+    io.field(s.canvas.open);
+    io.field(s.canvas.colour);
+    io.field(s.canvas.width);
+    io.field(s.canvas.height);
+    io.field(s.canvas.resizeCount);
+    io.field(s.canvas.drawCount);
+    io.field(s.canvas.overflowed);
+    io.text(s.window.title);
+    io.field(s.window.created);
+    io.field(s.window.destroyed);
+    io.field(s.window.quitPosted);
+    io.field(s.window.exitCode);
+    io.field(s.controlHeld);
+    io.field(s.shiftHeld);
+    io.field(s.eventsDelivered);
+    io.field(s.ticks);
 }
 
-void deserializeSnapshot(const std::vector<uint8_t>& bytes, HeadlessSnapshot& s) {
+}  // namespace
+
+void serializeSnapshot(const HeadlessSnapshot& snapshot, std::vector<uint8_t>& bytes) {
+    Writer out(bytes);
+    transfer(out, snapshot);
+}
+
+void deserializeSnapshot(const std::vector<uint8_t>& bytes, HeadlessSnapshot& snapshot) {
     Reader in(bytes);
-    in.get(s.machine);
-    in.get(s.run);
-    in.get(s.link);
-    in.get(s.console);
-    in.get(s.shell);
-    in.get(s.now);
-    in.get(s.timer);
-    in.get(s.board);
-    in.getAll(s.canvas.bandY);
-    in.getAll(s.canvas.bandExtent);
-    in.getAll(s.canvas.cells);
-    in.get(s.canvas.open);
-    in.get(s.canvas.colour);
-    in.get(s.canvas.width);
-    in.get(s.canvas.height);
-    in.get(s.canvas.resizeCount);
-    in.get(s.canvas.drawCount);
-    in.get(s.canvas.overflowed);
-    in.getText(s.window.title);
-    in.get(s.window.created);
-    in.get(s.window.destroyed);
-    in.get(s.window.quitPosted);
-    in.get(s.window.exitCode);
-    in.get(s.controlHeld);
-    in.get(s.shiftHeld);
-    in.get(s.eventsDelivered);
-    in.get(s.ticks);
+    transfer(in, snapshot);
 }
 
 void CheckpointStore::append(uint32_t position, const HeadlessSnapshot& snapshot) {
