@@ -31,7 +31,7 @@
 namespace kt57 {
 
 struct TimelineLimits {
-    uint64_t checkpointCost = 200000;  // between checkpoints at first; a message costs 50, four texts drawn 1
+    uint64_t checkpointCost = 260000;  // between checkpoints at first; a message costs 50, four texts drawn 1
     size_t maxCheckpoints = 32768;
     size_t scratchPerCheckpoint = 16;  // scratch checkpoints a replay lays across one checkpoint's span
 };
