@@ -70,21 +70,9 @@ void explainRegisterBit(const TimelineRecord& record, const ProgramStore& progra
     }
 }
 
-std::string lineText(const ProgramStore& program, int32_t line) {
-    if (line < 0 || line >= program.lineCount) return "";
-    const char* text = program.lines[line].text;
-    size_t size = 0;
-    while (size < static_cast<size_t>(textColumns) && text[size] != '\0') ++size;
-    while (size > 0 && text[size - 1] == ' ') --size;
-    char escaped[textColumns * escapedByteLength + 1];
-    const size_t length =
-        formatEscapedBytes(reinterpret_cast<const unsigned char*>(text), size, escaped, sizeof escaped);
-    return std::string(escaped, length);
-}
-
 std::string lineName(const ProgramStore& program, int32_t line) {
     if (line < 0) return "no program line";
-    const std::string text = lineText(program, line);
+    const std::string text = programLineText(program, line);
     return "line " + std::to_string(shownLineNumber(line)) + (text.empty() ? "" : " (" + text + ")");
 }
 
@@ -103,6 +91,18 @@ std::string eventsLine(int line) {
 }
 
 }  // namespace
+
+std::string programLineText(const ProgramStore& program, int32_t line) {
+    if (line < 0 || line >= program.lineCount) return "";
+    const char* text = program.lines[line].text;
+    size_t size = 0;
+    while (size < static_cast<size_t>(textColumns) && text[size] != '\0') ++size;
+    while (size > 0 && text[size - 1] == ' ') --size;
+    char escaped[textColumns * escapedByteLength + 1];
+    const size_t length =
+        formatEscapedBytes(reinterpret_cast<const unsigned char*>(text), size, escaped, sizeof escaped);
+    return std::string(escaped, length);
+}
 
 PinWhy explainPin(const Timeline& timeline, Pin pin, int64_t t) {
     PinWhy why;

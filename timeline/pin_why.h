@@ -40,6 +40,10 @@ struct PinWhy {
     int nextLevel = 0;
 };
 
+// A program line's text as the listing holds it, trailing blanks cut and bytes escaped as in a trace
+// (device/byte_escapes.h); empty for no line.
+std::string programLineText(const ProgramStore& program, int32_t line);
+
 PinWhy explainPin(const Timeline& timeline, Pin pin, int64_t t);
 
 // For people: English, program lines numbered as the screen shows them, one fact a line.
