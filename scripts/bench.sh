@@ -30,6 +30,10 @@ echo "== allocations" >&2
 run_benchmark kt57_allocation_bench allocations.json
 echo "== rehearsal speed" >&2
 python3 "$root/bench/rehearsal.py" --build "$build" --source "$root" --out "$results/rehearsal.json"
+if command -v chromium >/dev/null && command -v chromedriver >/dev/null && [ -x /usr/bin/python3 ]; then
+  echo "== the rehearsal page in headless Chromium, one hour (about a minute)" >&2
+  /usr/bin/python3 "$root/bench/studio_page.py" --build "$build" --source "$root" --out "$results/studio.json"
+fi
 if [ "$have_qt" = 1 ]; then
   echo "== worst-case tick, Qt (offscreen)" >&2
   # The offscreen platform warns at every window resize; the warning says nothing here.
