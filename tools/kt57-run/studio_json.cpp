@@ -51,7 +51,9 @@ const char* boolean(bool value) { return value ? "true" : "false"; }
 std::string changeList(const std::vector<SignalChange>& changes) {
     std::string json = "[";
     for (size_t i = 0; i < changes.size(); ++i) {
-        json += (i > 0 ? ",[" : "[") + std::to_string(changes[i].at) + "," + std::to_string(changes[i].value) + "]";
+        if (i > 0) json += ',';
+        json += '[';
+        json += std::to_string(changes[i].at) + "," + std::to_string(changes[i].value) + "]";
     }
     return json + "]";
 }
@@ -108,7 +110,10 @@ std::string tracesJson(const std::vector<SignalTrace>& traces) {
         if (i > 0) json += ',';
         json += "{\"signal\":" + jsonString(signalName(trace.signal)) + ",\"initial\":" +
                 std::to_string(trace.initial) + ",\"changes\":" + changeList(trace.changes) + ",\"busy\":[";
-        for (size_t b = 0; b < trace.busy.size(); ++b) json += (b > 0 ? "," : "") + std::to_string(trace.busy[b]);
+        for (size_t b = 0; b < trace.busy.size(); ++b) {
+            if (b > 0) json += ',';
+            json += std::to_string(trace.busy[b]);
+        }
         json += "]}";
     }
     return json + "]";
@@ -119,13 +124,15 @@ std::string marksJson(const RehearsalMarks& marks) {
                        ",\"errorStops\":[";
     for (size_t i = 0; i < marks.errorStops.size(); ++i) {
         const ErrorMark& stop = marks.errorStops[i];
-        json += (i > 0 ? ",{\"at\":" : "{\"at\":") + std::to_string(stop.at) + ",\"line\":" +
+        if (i > 0) json += ',';
+        json += "{\"at\":" + std::to_string(stop.at) + ",\"line\":" +
                 std::to_string(shownLineNumber(stop.line)) + ",\"stop\":" + jsonString(stopName(stop.stop)) + "}";
     }
     json += "],\"running\":" + changeList(marks.running) + ",\"events\":[";
     for (size_t i = 0; i < marks.events.size(); ++i) {
         const EventMark& event = marks.events[i];
-        json += (i > 0 ? ",{\"at\":" : "{\"at\":") + std::to_string(event.at) + ",\"kind\":" +
+        if (i > 0) json += ',';
+        json += "{\"at\":" + std::to_string(event.at) + ",\"kind\":" +
                 jsonString(event.kind) + ",\"line\":" + jsonString(event.line) + ",\"whatIf\":" +
                 boolean(event.whatIf) + "}";
     }
@@ -142,7 +149,8 @@ std::string whyJson(const RehearsalWhy& answer) {
                        std::to_string(why.nextLevel) + ",\"text\":" + jsonString(answer.text) + ",\"chain\":[";
     for (size_t i = 0; i < why.chain.size(); ++i) {
         const WhyStep& step = why.chain[i];
-        json += (i > 0 ? ",{\"kind\":" : "{\"kind\":") + jsonString(whyKind(step.kind)) + ",\"at\":" +
+        if (i > 0) json += ',';
+        json += "{\"kind\":" + jsonString(whyKind(step.kind)) + ",\"at\":" +
                 std::to_string(step.at) + ",\"line\":" +
                 std::to_string(step.line < 0 ? 0 : shownLineNumber(step.line)) + ",\"lineText\":" +
                 jsonString(i < answer.lineTexts.size() ? answer.lineTexts[i] : "") + ",\"frame\":" +

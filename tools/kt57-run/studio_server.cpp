@@ -168,8 +168,8 @@ struct StudioServer::Impl {
         Signal signal;
         if (!parseSignal(request.get_param_value("signal"), signal)) return refuse(response, "signal: a pin, line or running");
         if (!timeParameter(request, "at", at, response) || !direction(request, way, response)) return;
-        const std::optional<int64_t> near = rehearsal.changeNear(signal, at, way);
-        response.set_content(std::string("{\"at\":") + (near ? std::to_string(*near) : "null") + "}",
+        const std::optional<int64_t> change = rehearsal.changeNear(signal, at, way);
+        response.set_content(std::string("{\"at\":") + (change ? std::to_string(*change) : "null") + "}",
                              "application/json");
     }
 
