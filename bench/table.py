@@ -137,6 +137,15 @@ def main():
             f"{expectations['with_s'] * 1000:.1f} ms with)", "<= +5%", slowdown <= 0.05)
     else:
         add(figure, "not measured", "<= +5%", None)
+    studio = load(os.path.join(results, "studio.json"))
+    drag, ready = "slider drag on the page (1 h, 1,000 positions)", "page ready after kt57-run --studio starts (1 h)"
+    if studio:
+        add(drag, f"p99 {studio['p99_ms']:.1f} ms, max {studio['max_ms']:.1f} ms", "p99 <= 16 ms",
+            studio["p99_ms"] <= 16)
+        add(ready, f"{studio['ready_s']:.2f} s", "<= 1 s", studio["ready_s"] <= 1)
+    else:
+        add(drag, "not measured", "p99 <= 16 ms", None)
+        add(ready, "not measured", "<= 1 s", None)
 
     print("| figure | measured | target | result |")
     print("|---|---|---|---|")

@@ -1,6 +1,7 @@
 #include "board/pin_name.h"
 
 #include "device/board_protocol.h"
+#include "device/hex.h"
 
 namespace kt57 {
 
@@ -36,5 +37,11 @@ bool parsePinName(std::string_view word, PinName& pin) {
 }
 
 std::string pinNameText(PinName pin) { return pinSideWord(pin.side) + std::to_string(pin.index); }
+
+std::string pinsValueText(uint32_t value) {
+    char text[6];
+    writeHexDigits(value & pinMask, 6, upperHexDigits, text);
+    return std::string(text, sizeof text);
+}
 
 }  // namespace kt57

@@ -25,5 +25,8 @@ bool parsePinSide(std::string_view word, PinSide& side);
 // "out3", "in23": the side's word and a decimal index from 0 to 23, without leading zeros.
 bool parsePinName(std::string_view word, PinName& pin);
 std::string pinNameText(PinName pin);
+// The 24 pins of a side as six hexadecimal digits, upper case, as the events file and the state line
+// write them.
+std::string pinsValueText(uint32_t value);
 
 }  // namespace kt57

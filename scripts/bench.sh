@@ -35,6 +35,10 @@ echo "== the timeline over an hour: the example, and the heaviest program (about
   --out "$results/timeline.json" >&2
 echo "== expectations in a one-hour rehearsal" >&2
 python3 "$root/bench/expectations.py" --build "$build" --source "$root" --out "$results/expectations.json"
+if command -v chromium >/dev/null && command -v chromedriver >/dev/null && [ -x /usr/bin/python3 ]; then
+  echo "== the rehearsal page in headless Chromium, one hour (about a minute)" >&2
+  /usr/bin/python3 "$root/bench/studio_page.py" --build "$build" --source "$root" --out "$results/studio.json"
+fi
 if [ "$have_qt" = 1 ]; then
   echo "== worst-case tick, Qt (offscreen)" >&2
   # The offscreen platform warns at every window resize; the warning says nothing here.

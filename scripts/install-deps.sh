@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git python3 python3-junitparser
   libcpp-httplib-dev
+  chromium chromium-driver python3-selenium
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-ipafont-gothic xvfb xauth x11-utils xdotool imagemagick
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64

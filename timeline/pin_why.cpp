@@ -79,12 +79,6 @@ std::string lineName(const ProgramStore& program, int32_t line) {
 
 std::string milliseconds(int64_t at) { return std::to_string(at) + " ms"; }
 
-std::string hex6(uint32_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%06" PRIX32, value & pinMask);
-    return text;
-}
-
 std::string edge(int level) { return level != 0 ? "rose" : "fell"; }
 
 std::string eventsLine(int line) {
@@ -141,7 +135,7 @@ std::string describePinWhy(const Timeline& timeline, const PinWhy& why) {
                 text += "  That frame sent the output register, whose bit " + bit + " came from the reply at " +
                         milliseconds(step.at) + " to " + lineName(program, step.line) + ", " +
                         (isRead(program, step.line) ? "which read the inputs as " : "which set the register to ") +
-                        hex6(step.value) + ".\n";
+                        pinsValueText(step.value) + ".\n";
                 break;
             case WhyStepKind::AndOutput:
                 text += "  That frame sent the output register, whose bit " + bit + " was cleared by " +
@@ -156,7 +150,7 @@ std::string describePinWhy(const Timeline& timeline, const PinWhy& why) {
                 const int level = static_cast<int>((step.value >> why.pin.index) & 1u);
                 text += (own ? "  It " + edge(level) : "  in" + bit + " had " + (level != 0 ? "risen" : "fallen")) +
                         " at " + milliseconds(step.at) +
-                        ", when " + eventsLine(step.eventsLine) + " set the inputs to " + hex6(step.value) + ".\n";
+                        ", when " + eventsLine(step.eventsLine) + " set the inputs to " + pinsValueText(step.value) + ".\n";
                 break;
             }
         }

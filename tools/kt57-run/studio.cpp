@@ -51,9 +51,8 @@ int runStudio(const StudioOptions& options) {
         for (const auto& candidate : pageFolderCandidates()) places += (places.empty() ? "" : ", ") + candidate.string();
         return failed("the rehearsal page's files (index.html) are in none of: " + places);
     }
-    StraightRehearsal rehearsal(options.source);
+    TimelineRehearsal rehearsal(options.source);
     std::string error;
-    if (!rehearsal.ready(error)) return failed(error);
     if (!rehearsal.rebuild(error)) return failed(error);
     const std::string token = randomHex(tokenBytes);
     if (token.empty()) return failed("no random token: the system's random source failed");

@@ -1,15 +1,20 @@
-// What the rehearsal page asks of a rehearsal: the screen and the state at a chosen virtual time.
-// The page's server knows only StudioRehearsal, so a timeline that seeks can take the place of
-// the straight rehearsal here without the server changing.
+// What the rehearsal page asks of a rehearsal: the screen and the state at a chosen moment, steps,
+// the signals' changes for the waveform strip, the marks, why a pin has its value, and what-if
+// forks. The page's server knows only StudioRehearsal.
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "console/text_canvas.h"
 #include "platform/headless/headless_event.h"
+#include "timeline/pin_why.h"
+#include "timeline/rehearsal_inputs.h"
+#include "timeline/timeline.h"
 
 namespace kt57 {
 
@@ -23,7 +28,9 @@ struct ScreenCell {
 };
 
 struct RehearsalMoment {
-    int64_t at = 0;                 // the virtual time asked for, in ms
+    int64_t at = 0;                 // the virtual time of the moment, in ms
+    uint32_t position = 0;          // messages delivered (timeline.h)
+    bool whole = true;              // every message due at \c at delivered: kt57-run --at at prints it
     std::string screen;             // TextCanvas::render(): what kt57-run prints after "screen"
     std::string state;              // formatState's line, without a time
     std::vector<ScreenCell> cells;  // band by band, left to right; blanks left out
@@ -37,47 +44,120 @@ struct RehearsalSource {
     int64_t until = 60000;   // the end of the page's time line
 };
 
+// The changes of one signal over a span, thinned to what a strip of buckets can show: within a
+// bucket only its first and last change are kept, and the bucket is listed as busy when it held
+// more. The level at the span's start comes first.
+struct SignalTrace {
+    Signal signal;
+    int32_t initial = 0;
+    std::vector<SignalChange> changes;
+    std::vector<int64_t> busy;  // the start times of busy buckets
+};
+
+// A scripted event on the time line, by what kind of thing it is.
+struct EventMark {
+    int64_t at = 0;
+    const char* kind = "";  // "key", "click", "post", "board", "window"
+    std::string line;       // as the events file writes it
+    bool whatIf = false;    // added on the page, not in the events file
+};
+
+struct RehearsalMarks {
+    int64_t end = 0;                 // where the rehearsal ended (the window gone, idle) or until
+    bool endedEarly = false;
+    std::vector<ErrorMark> errorStops;
+    std::vector<SignalChange> running;  // where the program started (1) and stopped (0)
+    std::vector<EventMark> events;
+    bool differs = false;            // after a rebuild: whether the outputs differ from before
+    int64_t firstDifference = 0;     // ... and the first moment they do
+};
+
+enum class StepKind : uint8_t { Message, Line };
+
+// Why a pin has its value, with each step's program line as the listing holds it.
+struct RehearsalWhy {
+    PinWhy why;
+    std::string text;                    // describePinWhy
+    std::vector<std::string> lineTexts;  // beside why.chain
+};
+
+// The rehearsal as the page reads it, and the what-if fork: events added at moments, giving a
+// rehearsal of their own until they are saved into the events file or dropped.
 class StudioRehearsal {
 public:
     virtual ~StudioRehearsal() = default;
-    // Takes the files as they are on the disk now. False, with the line kt57-run would print in
-    // error, when the events file is refused; the rehearsal then keeps the events it had.
+    // Takes the files as they are on the disk now; a fork is dropped. False, with the line
+    // kt57-run would print in error, when a file is refused; the rehearsal then keeps what it had.
     virtual bool rebuild(std::string& error) = 0;
-    // The rehearsal at virtual time at. May be asked from several threads at once.
+    // The rehearsal at virtual time at. May be asked from several threads at once, as may all.
     virtual RehearsalMoment momentAt(int64_t at) = 0;
+    // One message or line forwards (direction 1) or back (-1) from position from.
+    virtual RehearsalMoment step(uint32_t from, StepKind kind, int direction) = 0;
+    // forked: the rehearsal before the what-if, when there is one (else the current one).
+    virtual std::vector<SignalTrace> changes(const std::vector<Signal>& signals, int64_t t0, int64_t t1,
+                                             int buckets, bool forked) = 0;
+    virtual RehearsalMarks marks() = 0;
+    // The time of the pin's last change before at (direction -1) or its next one after (1).
+    virtual std::optional<int64_t> changeNear(Signal signal, int64_t at, int direction) = 0;
+    virtual RehearsalWhy why(PinName pin, int64_t at) = 0;
+
+    // Adds the event line ("<ms> <event> [args]", the events file's grammar) and rehearses again
+    // with it. False, with the parser's message, when the line is refused.
+    virtual bool fork(const std::string& line, std::string& error) = 0;
+    // The what-if events added so far, as lines; empty when there is no fork.
+    virtual std::vector<std::string> forkLines() = 0;
+    // Back to the rehearsal before the first what-if.
+    virtual void dropFork() = 0;
+    // Forgets the rehearsal before the what-if (the page stops greying it); the fork stays.
+    virtual void dismissBefore() = 0;
+    // Appends the what-if lines to the events file. False with the reason when it cannot.
+    virtual bool saveFork(std::string& error) = 0;
 };
 
 // Every visible character of the canvas, with its cell.
 std::vector<ScreenCell> screenCells(const TextCanvas& canvas);
 
-// Each moment from a fresh run of its own, as kt57-run runs: start-up, then every event and tick
-// due at or before the moment, ending early when the window is gone or nothing more can happen.
-// The runs read a copy of the program folder in a scratch folder, which the rehearsal makes and
-// removes: a run that ends the program writes KT57Mode.txt back, and neither the user's folder
-// nor the next moment's start may see that.
-class StraightRehearsal : public StudioRehearsal {
+// The rehearsal as a timeline, built once per change of its files and asked any moment from
+// then on. A timeline answers one question at a time, so one lock serializes them; a rebuild
+// builds the new timeline outside the lock and swaps it in.
+class TimelineRehearsal : public StudioRehearsal {
 public:
-    explicit StraightRehearsal(RehearsalSource source);
-    ~StraightRehearsal() override;
-    StraightRehearsal(const StraightRehearsal&) = delete;
-    StraightRehearsal& operator=(const StraightRehearsal&) = delete;
+    explicit TimelineRehearsal(RehearsalSource source);
+    ~TimelineRehearsal() override;
+    TimelineRehearsal(const TimelineRehearsal&) = delete;
+    TimelineRehearsal& operator=(const TimelineRehearsal&) = delete;
 
-    // False, with the reason, when the scratch folder could not be made.
-    bool ready(std::string& error) const;
     bool rebuild(std::string& error) override;
     RehearsalMoment momentAt(int64_t at) override;
+    RehearsalMoment step(uint32_t from, StepKind kind, int direction) override;
+    std::vector<SignalTrace> changes(const std::vector<Signal>& signals, int64_t t0, int64_t t1, int buckets,
+                                     bool forked) override;
+    RehearsalMarks marks() override;
+    std::optional<int64_t> changeNear(Signal signal, int64_t at, int direction) override;
+    RehearsalWhy why(PinName pin, int64_t at) override;
+    bool fork(const std::string& line, std::string& error) override;
+    std::vector<std::string> forkLines() override;
+    void dropFork() override;
+    void dismissBefore() override;
+    bool saveFork(std::string& error) override;
 
 private:
-    void copyProgramFolder();
-    void restoreModeFile();
+    RehearsalMoment momentOf(Timeline& timeline, HeadlessRun& run);
+    // Builds a timeline of inputs; only one build runs at a time, outside the lock of the answers.
+    std::shared_ptr<Timeline> build(const RehearsalInputs& inputs, std::string& error);
+    void markDifference(const Timeline& before, const Timeline& after);
 
     RehearsalSource source_;
-    std::filesystem::path scratch_;  // empty when it could not be made
-    std::string scratchError_;
-    std::mutex mutex_;               // one run at a time: they share the scratch folder
-    std::vector<HeadlessEvent> events_;
-    bool haveModeFile_ = false;
-    std::string modeFile_;           // KT57Mode.txt's bytes as the user's folder held them
+    std::mutex building_;                   // one build at a time
+    std::mutex mutex_;                      // guards what follows
+    RehearsalInputs inputs_;                // what the current timeline was built from
+    std::shared_ptr<Timeline> timeline_;    // current: the fork when there is one
+    std::shared_ptr<Timeline> before_;      // the rehearsal the last what-if left, kept for greying
+    std::shared_ptr<Timeline> base_;        // the files' rehearsal while a fork is shown
+    RehearsalInputs baseInputs_;
+    std::vector<HeadlessEvent> forkEvents_;
+    bool differs_ = false;
+    int64_t firstDifference_ = 0;
 };
 
 }  // namespace kt57

@@ -3,7 +3,9 @@
 
 #include "tools/kt57-run/studio_server.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -102,6 +104,89 @@ struct StudioServer::Impl {
         response.set_content(momentJson(rehearsal.momentAt(at)), "application/json");
     }
 
+    static void refuse(httplib::Response& response, const std::string& text) {
+        response.status = 400;
+        response.set_content(text + "\n", "text/plain; charset=utf-8");
+    }
+
+    bool timeParameter(const httplib::Request& request, const char* name, int64_t& at, httplib::Response& response) {
+        if (parseMilliseconds(request.get_param_value(name), at) && at <= source.until) return true;
+        refuse(response, std::string(name) + ": a whole number of milliseconds from 0 to " + std::to_string(source.until));
+        return false;
+    }
+
+    static bool direction(const httplib::Request& request, int& value, httplib::Response& response) {
+        const std::string text = request.get_param_value("dir");
+        if (text == "1" || text == "-1") {
+            value = text == "1" ? 1 : -1;
+            return true;
+        }
+        refuse(response, "dir: 1 or -1");
+        return false;
+    }
+
+    void answerStep(const httplib::Request& request, httplib::Response& response) {
+        int64_t from = 0;
+        int way = 0;
+        const std::string by = request.get_param_value("by");
+        if (!parseMilliseconds(request.get_param_value("from"), from) || from > UINT32_MAX) {
+            return refuse(response, "from: a position, a whole number");
+        }
+        if (by != "message" && by != "line") return refuse(response, "by: message or line");
+        if (!direction(request, way, response)) return;
+        const StepKind kind = by == "line" ? StepKind::Line : StepKind::Message;
+        response.set_content(momentJson(rehearsal.step(static_cast<uint32_t>(from), kind, way)), "application/json");
+    }
+
+    void answerChanges(const httplib::Request& request, httplib::Response& response) {
+        int64_t t0 = 0;
+        int64_t t1 = 0;
+        int64_t buckets = 0;
+        if (!timeParameter(request, "from", t0, response) || !timeParameter(request, "to", t1, response)) return;
+        if (!parseMilliseconds(request.get_param_value("buckets"), buckets) || buckets < 1 || buckets > 10000) {
+            return refuse(response, "buckets: from 1 to 10000");
+        }
+        std::vector<Signal> signals;
+        const std::string list = request.get_param_value("signals");
+        for (size_t start = 0; start <= list.size() && !list.empty();) {
+            const size_t comma = std::min(list.find(',', start), list.size());
+            Signal signal;
+            if (!parseSignal(std::string_view(list).substr(start, comma - start), signal) || signals.size() >= 64) {
+                return refuse(response, "signals: out0 to out23, in0 to in23, line, running, comma-separated");
+            }
+            signals.push_back(signal);
+            start = comma + 1;
+        }
+        const bool before = request.get_param_value("before") == "1";
+        response.set_content(tracesJson(rehearsal.changes(signals, t0, std::max(t0, t1), static_cast<int>(buckets), before)),
+                             "application/json");
+    }
+
+    void answerChange(const httplib::Request& request, httplib::Response& response) {
+        int64_t at = 0;
+        int way = 0;
+        Signal signal;
+        if (!parseSignal(request.get_param_value("signal"), signal)) return refuse(response, "signal: a pin, line or running");
+        if (!timeParameter(request, "at", at, response) || !direction(request, way, response)) return;
+        const std::optional<int64_t> change = rehearsal.changeNear(signal, at, way);
+        response.set_content(std::string("{\"at\":") + (change ? std::to_string(*change) : "null") + "}",
+                             "application/json");
+    }
+
+    void answerWhy(const httplib::Request& request, httplib::Response& response) {
+        int64_t at = 0;
+        PinName pin;
+        if (!parsePinName(request.get_param_value("pin"), pin)) return refuse(response, "pin: out0 to out23 or in0 to in23");
+        if (!timeParameter(request, "at", at, response)) return;
+        response.set_content(whyJson(rehearsal.why(pin, at)), "application/json");
+    }
+
+    void answerFork(httplib::Response& response) {
+        std::string lines;
+        for (const std::string& line : rehearsal.forkLines()) lines += (lines.empty() ? "" : ",") + jsonString(line);
+        response.set_content("{\"lines\":[" + lines + "]}", "application/json");
+    }
+
     void answerEvents(httplib::Response& response) {
         life.streamOpened();
         uint64_t seen = 0;
@@ -172,6 +257,41 @@ bool StudioServer::start(const std::string& token, std::string& error) {
              [&impl](const httplib::Request&, httplib::Response& response) { impl.answerRehearsal(response); });
     http.Get(base + "/api/moment", [&impl](const httplib::Request& request, httplib::Response& response) {
         impl.answerMoment(request, response);
+    });
+    http.Get(base + "/api/step", [&impl](const httplib::Request& request, httplib::Response& response) {
+        impl.answerStep(request, response);
+    });
+    http.Get(base + "/api/changes", [&impl](const httplib::Request& request, httplib::Response& response) {
+        impl.answerChanges(request, response);
+    });
+    http.Get(base + "/api/marks", [&impl](const httplib::Request&, httplib::Response& response) {
+        response.set_content(marksJson(impl.rehearsal.marks()), "application/json");
+    });
+    http.Get(base + "/api/change", [&impl](const httplib::Request& request, httplib::Response& response) {
+        impl.answerChange(request, response);
+    });
+    http.Get(base + "/api/why", [&impl](const httplib::Request& request, httplib::Response& response) {
+        impl.answerWhy(request, response);
+    });
+    http.Get(base + "/api/fork",
+             [&impl](const httplib::Request&, httplib::Response& response) { impl.answerFork(response); });
+    http.Post(base + "/api/fork", [&impl](const httplib::Request& request, httplib::Response& response) {
+        std::string error;
+        if (!impl.rehearsal.fork(request.body, error)) return Impl::refuse(response, error);
+        impl.answerFork(response);
+    });
+    http.Post(base + "/api/fork/drop", [&impl](const httplib::Request&, httplib::Response& response) {
+        impl.rehearsal.dropFork();
+        impl.answerFork(response);
+    });
+    http.Post(base + "/api/fork/dismiss", [&impl](const httplib::Request&, httplib::Response& response) {
+        impl.rehearsal.dismissBefore();
+        impl.answerFork(response);
+    });
+    http.Post(base + "/api/fork/save", [&impl](const httplib::Request&, httplib::Response& response) {
+        std::string error;
+        if (!impl.rehearsal.saveFork(error)) return Impl::refuse(response, error);
+        response.set_content("{\"saved\":" + jsonString(impl.source.eventsFile) + "}", "application/json");
     });
     http.Get(base + "/api/events",
              [&impl](const httplib::Request&, httplib::Response& response) { impl.answerEvents(response); });

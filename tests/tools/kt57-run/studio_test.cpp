@@ -1,7 +1,8 @@
 // kt57-run --studio's parts that need no server: who may use it, the JSON it answers, the screen's
-// cells, the straight rehearsal against kt57-run's own trace, and when the studio ends.
+// cells, the timeline rehearsal against kt57-run's own trace, and when the studio ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -83,11 +84,13 @@ TEST(StudioJson, EscapesWhatJsonMustAndPassesUtf8AsItIs) {
 TEST(StudioJson, MomentCarriesTheScreenTheStateAndEachCell) {
     RehearsalMoment moment;
     moment.at = 2000;
+    moment.position = 101;
+    moment.whole = false;
     moment.screen = "y=10  A\n";
     moment.state = "state next=0";
     moment.cells = {{10, 1, 1, false, "A"}, {40, 3, 2, true, "次"}};
     EXPECT_EQ(momentJson(moment),
-              "{\"at\":2000,\"screen\":\"y=10  A\\n\",\"state\":\"state next=0\",\"cells\":["
+              "{\"at\":2000,\"position\":101,\"whole\":false,\"screen\":\"y=10  A\\n\",\"state\":\"state next=0\",\"cells\":["
               "{\"y\":10,\"column\":1,\"width\":1,\"red\":false,\"text\":\"A\"},"
               "{\"y\":40,\"column\":3,\"width\":2,\"red\":true,\"text\":\"次\"}]}");
 }
@@ -131,7 +134,7 @@ TEST(StudioCells, RedTextsAreRed) {
 }
 
 // The example of docs/kt57-run.md, whose trace tests/tools/kt57-run/example holds.
-class StraightRehearsalTest : public HeadlessTest {
+class TimelineRehearsalTest : public HeadlessTest {
 protected:
     static std::filesystem::path example(const char* name) { return std::filesystem::path(KT57_RUN_EXAMPLE_DIR) / name; }
     static std::string slurp(const std::filesystem::path& path) {
@@ -144,12 +147,11 @@ protected:
         // Not as menu 40001 writes it back: a run in this folder would show.
         writeMode("MD\nVB000001 (as the user left it)\n");
     }
-    StraightRehearsal& rehearsal() {
+    TimelineRehearsal& rehearsal() {
         if (!rehearsal_) {
-            rehearsal_ = std::make_unique<StraightRehearsal>(
+            rehearsal_ = std::make_unique<TimelineRehearsal>(
                 RehearsalSource{directory.string(), (directory / "events.txt").string(), "VB000001", 60000});
             std::string error;
-            EXPECT_TRUE(rehearsal_->ready(error)) << error;
             EXPECT_TRUE(rehearsal_->rebuild(error)) << error;
         }
         return *rehearsal_;
@@ -176,10 +178,10 @@ protected:
         }
         return screen;
     }
-    std::unique_ptr<StraightRehearsal> rehearsal_;
+    std::unique_ptr<TimelineRehearsal> rehearsal_;
 };
 
-TEST_F(StraightRehearsalTest, MomentsAreKt57RunsScreenAndState) {
+TEST_F(TimelineRehearsalTest, MomentsAreKt57RunsScreenAndState) {
     ASSERT_FALSE(tracedScreen("2000").empty());
     EXPECT_EQ(rehearsal().momentAt(2000).screen, tracedScreen("2000"));
     EXPECT_EQ(rehearsal().momentAt(1700).state, tracedState("1700"));
@@ -187,7 +189,7 @@ TEST_F(StraightRehearsalTest, MomentsAreKt57RunsScreenAndState) {
     EXPECT_EQ(rehearsal().momentAt(60000).state, tracedState("3925"));
 }
 
-TEST_F(StraightRehearsalTest, RunsOnACopyAndLeavesTheUsersFolderAlone) {
+TEST_F(TimelineRehearsalTest, RunsOnACopyAndLeavesTheUsersFolderAlone) {
     const RehearsalMoment first = rehearsal().momentAt(5000);  // menu 40001 at 3925 wrote a mode file
     EXPECT_EQ(readFile("KT57Mode.txt"), "MD\nVB000001 (as the user left it)\n");
     EXPECT_FALSE(std::filesystem::exists(directory / "KT57Mode.txt.new"));
@@ -195,7 +197,7 @@ TEST_F(StraightRehearsalTest, RunsOnACopyAndLeavesTheUsersFolderAlone) {
     EXPECT_EQ(rehearsal().momentAt(5000).state, first.state);
 }
 
-TEST_F(StraightRehearsalTest, RebuildTakesTheFilesAsTheyAreNowAndKeepsTheEventsItHadWhenRefused) {
+TEST_F(TimelineRehearsalTest, RebuildTakesTheFilesAsTheyAreNowAndKeepsTheEventsItHadWhenRefused) {
     const std::string before = rehearsal().momentAt(2000).screen;
     writeProgram("/ a new first line\nSLP 1\n");
     EXPECT_EQ(rehearsal().momentAt(2000).screen, before) << "the program is read at a rebuild only";
@@ -208,6 +210,66 @@ TEST_F(StraightRehearsalTest, RebuildTakesTheFilesAsTheyAreNowAndKeepsTheEventsI
     EXPECT_FALSE(rehearsal().rebuild(error));
     EXPECT_EQ(error, (directory / "events.txt").string() + ":2: unknown event 'keys'");
     EXPECT_EQ(rehearsal().momentAt(2000).screen, rebuilt);
+}
+
+TEST_F(TimelineRehearsalTest, StepsAndChangesAnswerFromTheSameMoments) {
+    const RehearsalMoment at2000 = rehearsal().momentAt(2000);
+    const RehearsalMoment back = rehearsal().step(at2000.position, StepKind::Message, -1);
+    EXPECT_EQ(back.position + 1, at2000.position);
+    const RehearsalMoment again = rehearsal().step(back.position, StepKind::Message, 1);
+    EXPECT_EQ(again.position, at2000.position);
+    EXPECT_EQ(again.screen, rehearsal().momentAt(again.at).screen);
+
+    const Signal running{SignalKind::Running, {}};
+    const RehearsalMarks marks = rehearsal().marks();
+    ASSERT_FALSE(marks.running.empty());
+    const int64_t start = marks.running.front().at;
+    EXPECT_EQ(rehearsal().changeNear(running, start - 1, 1), start);
+    EXPECT_EQ(rehearsal().changeNear(running, start, -1), std::nullopt) << "the cursor on a change looks before it";
+    EXPECT_EQ(rehearsal().changeNear(running, start + 1, -1), start);
+    EXPECT_FALSE(marks.events.empty());
+}
+
+TEST_F(TimelineRehearsalTest, AStripKeepsEachBucketsFirstAndLastChangeAndMarksItBusy) {
+    const Signal line{SignalKind::Line, {}};
+    const std::vector<SignalTrace> fine = rehearsal().changes({line}, 0, 60000, 10000, false);
+    const std::vector<SignalTrace> coarse = rehearsal().changes({line}, 0, 60000, 1, false);
+    ASSERT_GT(fine[0].changes.size(), 2u);
+    ASSERT_EQ(coarse[0].changes.size(), 2u);
+    EXPECT_EQ(coarse[0].changes.back().value, fine[0].changes.back().value) << "the level where the bucket ends";
+    EXPECT_EQ(coarse[0].busy, std::vector<int64_t>{0});
+}
+
+TEST_F(TimelineRehearsalTest, AWhatIfForksKeepsTheOldStripAndMarksWhereOutputsPart) {
+    const Signal out0{SignalKind::Pin, {PinSide::Output, 0}};
+    const std::vector<SignalTrace> before = rehearsal().changes({out0}, 0, 60000, 10000, false);
+    std::string error;
+    EXPECT_FALSE(rehearsal().fork("100 keys G", error));
+    EXPECT_EQ(error, "what-if:1: unknown event 'keys'");
+    ASSERT_TRUE(rehearsal().fork("1500 fail write", error)) << error;
+    EXPECT_EQ(rehearsal().forkLines(), std::vector<std::string>{"1500 fail write"});
+    const RehearsalMarks marks = rehearsal().marks();
+    EXPECT_EQ(std::count_if(marks.events.begin(), marks.events.end(), [](const EventMark& m) { return m.whatIf; }), 1);
+    const std::vector<SignalTrace> greyed = rehearsal().changes({out0}, 0, 60000, 10000, true);
+    EXPECT_EQ(greyed[0].changes.size(), before[0].changes.size());
+    EXPECT_TRUE(marks.differs);
+    EXPECT_GE(marks.firstDifference, 1500) << "a fork cannot change the past";
+
+    rehearsal().dropFork();
+    EXPECT_TRUE(rehearsal().forkLines().empty());
+    EXPECT_TRUE(rehearsal().changes({out0}, 0, 60000, 10000, true).empty());
+}
+
+TEST_F(TimelineRehearsalTest, ASavedWhatIfIsTheRehearsalTheFilesGiveAgain) {
+    std::string error;
+    ASSERT_TRUE(rehearsal().fork("1500 key code 35", error)) << error;
+    const RehearsalMoment forked = rehearsal().momentAt(60000);
+    ASSERT_TRUE(rehearsal().saveFork(error)) << error;
+    EXPECT_NE(readFile("events.txt").find("1500 key code 35\n"), std::string::npos);
+    ASSERT_TRUE(rehearsal().rebuild(error)) << error;
+    EXPECT_TRUE(rehearsal().forkLines().empty());
+    EXPECT_EQ(rehearsal().momentAt(60000).state, forked.state);
+    EXPECT_FALSE(rehearsal().marks().differs) << "the saved file gives the fork's outputs";
 }
 
 TEST(StudioLife, AnInterruptEndsIt) {

@@ -1,0 +1,111 @@
+#!/usr/bin/env python3
+"""The rehearsal page in headless Chromium on the one-hour rehearsal (examples/demo with
+bench/rehearsal-events.txt repeated each minute): how long until the page is ready after
+kt57-run --studio starts, and each slider position fetched and drawn (console and strip) over
+1,000 positions across the hour. Writes JSON to --out; needs chromium, chromium-driver and
+python3-selenium (run with Debian's python3)."""
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HOUR = 3600000
+POSITIONS = 1000
+ADDRESS = re.compile(rb"http://127\.0\.0\.1:\d+/[0-9a-f]{32}/")
+
+
+def hour_of_events(minute_file):
+    """The minute's events, shifted by 60000 ms for each minute of the hour."""
+    lines = []
+    with open(minute_file) as f:
+        minute = [line.split("#")[0].split() for line in f]
+    minute = [words for words in minute if words]
+    for m in range(60):
+        for words in minute:
+            lines.append(" ".join([str(int(words[0]) + m * 60000)] + words[1:]))
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--out", required=True)
+    args = parser.parse_args()
+    try:
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+    except ImportError:
+        print("studio page bench skipped: no python3-selenium", file=sys.stderr)
+        return
+    if not shutil.which("chromium") or not shutil.which("chromedriver"):
+        print("studio page bench skipped: no chromium or chromedriver", file=sys.stderr)
+        return
+    work = tempfile.mkdtemp(prefix="kt57-bench-studio-")
+    shutil.copy(os.path.join(args.source, "examples/demo/KT57Data.txt"), work)
+    with open(os.path.join(work, "hour.events"), "w") as f:
+        f.write(hour_of_events(os.path.join(args.source, "bench/rehearsal-events.txt")))
+
+    options = webdriver.ChromeOptions()
+    options.binary_location = shutil.which("chromium")
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1400,1100"):
+        options.add_argument(argument)
+    driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+    driver.get("about:blank")  # the browser is up before the clock starts
+    log = open(os.path.join(work, "output"), "wb+")
+    tool = os.path.abspath(os.path.join(args.build, "tools/kt57-run/kt57-run"))
+    started = time.perf_counter()
+    process = subprocess.Popen([tool, "--studio", "--no-browser", "--until", str(HOUR), "--events", "hour.events", "."],
+                               cwd=work, stdout=log, stderr=subprocess.STDOUT)
+    try:
+        url = None
+        while url is None:
+            log.seek(0)
+            found = ADDRESS.search(log.read())
+            if found:
+                url = found.group(0).decode()
+            elif process.poll() is not None or time.perf_counter() - started > 60:
+                raise SystemExit("kt57-run --studio did not print its address")
+            else:
+                time.sleep(0.002)
+        driver.get(url)
+        while driver.execute_script("return document.body.dataset.ready || null") != "1":
+            time.sleep(0.002)
+        ready = time.perf_counter() - started
+        driver.set_script_timeout(900)
+        # Dragging: each position as the slider's input event gives it, fetched and drawn in turn.
+        frames = driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            const count = arguments[0], hour = arguments[1];
+            const slider = document.getElementById('time-slider');
+            (async () => {
+              const times = [];
+              for (let i = 0; i < count; i += 1) {
+                const at = Math.round((i + 0.5) * hour / count);
+                const start = performance.now();
+                slider.value = at;
+                await window.studio.moveTo(at);  // what the slider's input event calls
+                times.push(performance.now() - start);
+              }
+              done(times);
+            })();""", POSITIONS, HOUR)
+    finally:
+        driver.quit()
+        process.terminate()
+        process.wait()
+        shutil.rmtree(work, ignore_errors=True)
+    frames.sort()
+    result = {"ready_s": ready, "positions": len(frames), "p50_ms": frames[len(frames) // 2],
+              "p99_ms": frames[int(len(frames) * 0.99) - 1], "max_ms": frames[-1]}
+    print(json.dumps(result), file=sys.stderr)
+    with open(args.out, "w") as f:
+        json.dump(result, f)
+
+
+if __name__ == "__main__":
+    main()
