@@ -53,6 +53,10 @@ std::string serverSentEvent(const char* name, const std::string& data) {
 
 }  // namespace
 
+// With the charset named, cpp-httplib leaves the answers uncompressed: over the loopback, brotli at
+// its default quality costs tens of milliseconds an answer and saves nothing worth having.
+constexpr const char* jsonType = "application/json; charset=utf-8";
+
 struct StudioServer::Impl {
     StudioRehearsal& rehearsal;
     StudioLife& life;
@@ -90,7 +94,7 @@ struct StudioServer::Impl {
                                  jsonString(source.eventsFile) + ",\"until\":" + std::to_string(source.until) +
                                  ",\"version\":" + std::to_string(version) + ",\"error\":" + jsonString(lastError) +
                                  "}",
-                             "application/json");
+                             jsonType);
     }
 
     void answerMoment(const httplib::Request& request, httplib::Response& response) {
@@ -101,7 +105,7 @@ struct StudioServer::Impl {
                                  "text/plain; charset=utf-8");
             return;
         }
-        response.set_content(momentJson(rehearsal.momentAt(at)), "application/json");
+        response.set_content(momentJson(rehearsal.momentAt(at)), jsonType);
     }
 
     static void refuse(httplib::Response& response, const std::string& text) {
@@ -135,7 +139,7 @@ struct StudioServer::Impl {
         if (by != "message" && by != "line") return refuse(response, "by: message or line");
         if (!direction(request, way, response)) return;
         const StepKind kind = by == "line" ? StepKind::Line : StepKind::Message;
-        response.set_content(momentJson(rehearsal.step(static_cast<uint32_t>(from), kind, way)), "application/json");
+        response.set_content(momentJson(rehearsal.step(static_cast<uint32_t>(from), kind, way)), jsonType);
     }
 
     void answerChanges(const httplib::Request& request, httplib::Response& response) {
@@ -159,7 +163,7 @@ struct StudioServer::Impl {
         }
         const bool before = request.get_param_value("before") == "1";
         response.set_content(tracesJson(rehearsal.changes(signals, t0, std::max(t0, t1), static_cast<int>(buckets), before)),
-                             "application/json");
+                             jsonType);
     }
 
     void answerChange(const httplib::Request& request, httplib::Response& response) {
@@ -170,7 +174,7 @@ struct StudioServer::Impl {
         if (!timeParameter(request, "at", at, response) || !direction(request, way, response)) return;
         const std::optional<int64_t> change = rehearsal.changeNear(signal, at, way);
         response.set_content(std::string("{\"at\":") + (change ? std::to_string(*change) : "null") + "}",
-                             "application/json");
+                             jsonType);
     }
 
     void answerWhy(const httplib::Request& request, httplib::Response& response) {
@@ -178,13 +182,13 @@ struct StudioServer::Impl {
         PinName pin;
         if (!parsePinName(request.get_param_value("pin"), pin)) return refuse(response, "pin: out0 to out23 or in0 to in23");
         if (!timeParameter(request, "at", at, response)) return;
-        response.set_content(whyJson(rehearsal.why(pin, at)), "application/json");
+        response.set_content(whyJson(rehearsal.why(pin, at)), jsonType);
     }
 
     void answerFork(httplib::Response& response) {
         std::string lines;
         for (const std::string& line : rehearsal.forkLines()) lines += (lines.empty() ? "" : ",") + jsonString(line);
-        response.set_content("{\"lines\":[" + lines + "]}", "application/json");
+        response.set_content("{\"lines\":[" + lines + "]}", jsonType);
     }
 
     void answerEvents(httplib::Response& response) {
@@ -243,6 +247,8 @@ bool StudioServer::start(const std::string& token, std::string& error) {
         (void)socket;
 #endif
     });
+    // The page asks many small questions over one kept-alive connection: each answer goes at once.
+    http.set_tcp_nodelay(true);
     http.new_task_queue = [] { return new httplib::ThreadPool(serverThreads); };
     http.set_keep_alive_timeout(keepAliveSeconds);
     http.set_pre_routing_handler(
@@ -265,7 +271,7 @@ bool StudioServer::start(const std::string& token, std::string& error) {
         impl.answerChanges(request, response);
     });
     http.Get(base + "/api/marks", [&impl](const httplib::Request&, httplib::Response& response) {
-        response.set_content(marksJson(impl.rehearsal.marks()), "application/json");
+        response.set_content(marksJson(impl.rehearsal.marks()), jsonType);
     });
     http.Get(base + "/api/change", [&impl](const httplib::Request& request, httplib::Response& response) {
         impl.answerChange(request, response);
@@ -291,7 +297,7 @@ bool StudioServer::start(const std::string& token, std::string& error) {
     http.Post(base + "/api/fork/save", [&impl](const httplib::Request&, httplib::Response& response) {
         std::string error;
         if (!impl.rehearsal.saveFork(error)) return Impl::refuse(response, error);
-        response.set_content("{\"saved\":" + jsonString(impl.source.eventsFile) + "}", "application/json");
+        response.set_content("{\"saved\":" + jsonString(impl.source.eventsFile) + "}", jsonType);
     });
     http.Get(base + "/api/events",
              [&impl](const httplib::Request&, httplib::Response& response) { impl.answerEvents(response); });
