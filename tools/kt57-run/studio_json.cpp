@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "board/pin_name.h"
+#include "engine/run_observer.h"
 #include "sequencer/run_control.h"
 
 namespace kt57 {
@@ -59,15 +60,6 @@ std::string changeList(const std::vector<SignalChange>& changes) {
     return json + "]";
 }
 
-const char* stopName(ErrorStop stop) {
-    switch (stop) {
-        case ErrorStop::Data: return "data";
-        case ErrorStop::Loop: return "loop";
-        case ErrorStop::Device: return "device";
-    }
-    return "";
-}
-
 const char* whyKind(WhyStepKind kind) {
     switch (kind) {
         case WhyStepKind::Frame: return "frame";
@@ -121,7 +113,7 @@ std::string marksJson(const RehearsalMarks& marks) {
         const ErrorMark& stop = marks.errorStops[i];
         if (i > 0) json += ',';
         json += "{\"at\":" + std::to_string(stop.at) + ",\"line\":" +
-                std::to_string(shownLineNumber(stop.line)) + ",\"stop\":" + jsonString(stopName(stop.stop)) + "}";
+                std::to_string(shownLineNumber(stop.line)) + ",\"stop\":" + jsonString(errorStopName(stop.stop)) + "}";
     }
     json += "],\"running\":" + changeList(marks.running) + ",\"events\":[";
     for (size_t i = 0; i < marks.events.size(); ++i) {
