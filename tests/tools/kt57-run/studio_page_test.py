@@ -105,7 +105,39 @@ class StudioPageTest(unittest.TestCase):
         self.assertEqual(self.body("whole"), "1", "the page shows a whole moment")
         at, text = self.page_text()
         self.assertEqual(text, at_output(self.folder, events, at))
+        self.assert_cells_are_the_screen()
         return at
+
+    def assert_cells_are_the_screen(self):
+        """The cells drawn on the grid hold the screen's texts at their columns, red where it is."""
+        scale, cell = self.driver.execute_script("return [scale, cellPixels]")
+        drawn = self.driver.execute_script(
+            "return [...document.querySelectorAll('#cells .cell')].map(s => [parseFloat(s.style.top),"
+            " parseFloat(s.style.left), s.textContent, s.classList.contains('wide'), s.classList.contains('red')])")
+        bands = {}
+        for top, left, text, wide, red in drawn:
+            bands.setdefault(round(top / scale), []).append((round(left / (cell * scale)), text, 2 if wide else 1, red))
+        screen = self.element("screen-text").get_attribute("textContent").splitlines()
+        expected, red_cells = {}, set()
+        for i, row in enumerate(screen):
+            band = re.match(r"y=(-?\d+)(?: (.*))?$", row)
+            if not band:
+                continue
+            y = int(band.group(1))
+            expected[y] = (band.group(2) or "").rstrip()
+            if i + 1 < len(screen) and screen[i + 1].startswith("red "):
+                for span in screen[i + 1][4:].split(","):
+                    first, last = (int(n) for n in span.split("-"))
+                    red_cells.update((y, column) for column in range(first, last + 1))
+        shown = {}
+        for y, cells in bands.items():
+            line, column = "", 0
+            for at, text, width, red in sorted(cells):
+                line += " " * (at - column) + text
+                column = at + width
+                self.assertEqual(red, (y, at) in red_cells, f"the cell at y={y}, column {at} ({text})")
+            shown[y] = line
+        self.assertEqual(shown, {y: text for y, text in expected.items() if text})
 
     def act(self, action):
         before = self.drawn()

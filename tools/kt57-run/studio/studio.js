@@ -63,55 +63,84 @@ function reportProblem(error) {
 
 // ---- the console -------------------------------------------------------------------------
 
-// The hover meanings: each band's texts as one line, a blank per empty column, searched for the
+// The hover meanings: a band's texts as one line, a blank per empty column, searched for the
 // texts of the meanings table.
-function attachMeanings(spansByBand) {
-  for (const spans of spansByBand.values()) {
-    spans.sort((a, b) => a.column - b.column);
-    let line = "";
-    const owner = [];  // the span of each character of line, or null for a gap
-    let column = 0;
-    for (const item of spans) {
-      while (column < item.column) { line += " "; owner.push(null); column += 1; }
-      line += item.text;
-      for (let i = 0; i < item.text.length; i += 1) owner.push(item.span);
-      column += item.width;
-    }
-    const taken = new Array(line.length).fill(false);
-    for (const [text, meaning] of screenMeanings) {
-      for (let at = line.indexOf(text); at >= 0; at = line.indexOf(text, at + text.length)) {
-        if (taken.slice(at, at + text.length).some(Boolean)) continue;
-        for (let i = at; i < at + text.length; i += 1) {
-          taken[i] = true;
-          if (owner[i]) { owner[i].title = meaning; owner[i].classList.add("meant"); }
-        }
+function attachMeanings(items) {
+  let line = "";
+  const owner = [];  // the span of each character of line, or null for a gap
+  let column = 0;
+  for (const item of items) {
+    item.span.removeAttribute("title");
+    item.span.classList.remove("meant");
+    while (column < item.column) { line += " "; owner.push(null); column += 1; }
+    line += item.text;
+    for (let i = 0; i < item.text.length; i += 1) owner.push(item.span);
+    column += item.width;
+  }
+  const taken = new Array(line.length).fill(false);
+  for (const [text, meaning] of screenMeanings) {
+    for (let at = line.indexOf(text); at >= 0; at = line.indexOf(text, at + text.length)) {
+      if (taken.slice(at, at + text.length).some(Boolean)) continue;
+      for (let i = at; i < at + text.length; i += 1) {
+        taken[i] = true;
+        if (owner[i]) { owner[i].title = meaning; owner[i].classList.add("meant"); }
       }
     }
   }
 }
 
+// The cells drawn, by "y:column": a new moment changes only the cells that differ from the last
+// one, which keeps a drag through the rehearsal within a frame.
+const shownCells = new Map();
+const shownBands = new Map();  // y: the band's texts as last given meanings
+
+function cellClass(cell) {
+  return "cell" + (cell.width === 2 ? " wide" : "") + (cell.red ? " red" : "");
+}
+
 function drawConsole(cells) {
-  const fragment = document.createDocumentFragment();
-  const spansByBand = new Map();
+  const box = $("cells");
+  const seen = new Set();
+  const bands = new Map();  // y: the band's items, left to right as the server lists them
   let columns = windowPixels / cellPixels;
   let lowest = 0;
   for (const cell of cells) {
-    const span = document.createElement("span");
-    span.className = "cell" + (cell.width === 2 ? " wide" : "") + (cell.red ? " red" : "");
-    span.textContent = cell.text;
-    span.style.left = `${cell.column * cellPixels * scale}px`;
-    span.style.top = `${cell.y * scale}px`;
-    fragment.appendChild(span);
-    if (!spansByBand.has(cell.y)) spansByBand.set(cell.y, []);
-    spansByBand.get(cell.y).push({ column: cell.column, width: cell.width, text: cell.text, span });
+    const key = `${cell.y}:${cell.column}`;
+    seen.add(key);
+    let item = shownCells.get(key);
+    if (!item) {
+      const span = document.createElement("span");
+      span.style.left = `${cell.column * cellPixels * scale}px`;
+      span.style.top = `${cell.y * scale}px`;
+      item = { column: cell.column, width: 0, text: null, red: null, span };
+      shownCells.set(key, item);
+      box.appendChild(span);
+    }
+    if (item.text !== cell.text || item.red !== cell.red || item.width !== cell.width) {
+      item.span.className = cellClass(cell);
+      item.span.textContent = cell.text;
+      Object.assign(item, { text: cell.text, red: cell.red, width: cell.width });
+    }
+    if (!bands.has(cell.y)) bands.set(cell.y, []);
+    bands.get(cell.y).push(item);
     columns = Math.max(columns, cell.column + cell.width);
     lowest = Math.max(lowest, cell.y);
   }
-  attachMeanings(spansByBand);
-  $("cells").replaceChildren(fragment);
+  for (const [key, item] of shownCells) {
+    if (!seen.has(key)) { item.span.remove(); shownCells.delete(key); }
+  }
+  for (const y of shownBands.keys()) if (!bands.has(y)) shownBands.delete(y);
+  for (const [y, items] of bands) {
+    const signature = items.map((item) => `${item.column}:${item.text}`).join("\u0000");
+    if (shownBands.get(y) === signature) continue;
+    shownBands.set(y, signature);
+    attachMeanings(items);
+  }
   const screen = $("console");
-  screen.style.width = `${columns * cellPixels * scale}px`;
-  screen.style.height = `${Math.max(lowest + 30, 620) * scale}px`;
+  const width = `${columns * cellPixels * scale}px`;
+  const height = `${Math.max(lowest + 30, 620) * scale}px`;
+  if (screen.style.width !== width) screen.style.width = width;
+  if (screen.style.height !== height) screen.style.height = height;
   markListingLine();
 }
 
@@ -139,7 +168,7 @@ function showMomentData(moment, asked) {
   const inputs = /\bin=([0-9A-Fa-f]{6})\b/.exec(moment.state);
   if (inputs) page.lastInputs = parseInt(inputs[1], 16);
   slider.value = valueBox.value = Math.min(at, until());
-  drawStrip();
+  placeStripCursor();
   page.drawn += 1;
   // For scripts: the moment drawn, and whether it is the whole moment kt57-run --at prints.
   document.body.dataset.shownAt = moment.at;
@@ -226,7 +255,9 @@ async function loadMarks() {
 
 // ---- the waveform strip --------------------------------------------------------------------
 
-function stripWidth() { return strip.clientWidth - labelPixels; }
+// Read once per drawing of the strip: reading it while the cursor moves would lay the page out.
+let stripPixels = 0;
+function stripWidth() { return stripPixels - labelPixels; }
 function xOf(at) {
   const { from, to } = page.view;
   return labelPixels + ((at - from) * stripWidth()) / Math.max(1, to - from);
@@ -237,6 +268,7 @@ function timeOf(x) {
 }
 
 async function loadTraces() {
+  stripPixels = strip.clientWidth;
   const { from, to } = page.view;
   const query = `signals=${page.signals.join(",")}&from=${from}&to=${to}&buckets=${Math.max(1, stripWidth())}`;
   const [traces, before] = await Promise.all([
@@ -287,6 +319,7 @@ function drawTrace(context, trace, row, colour) {
 function drawStrip() {
   const ratio = window.devicePixelRatio || 1;
   const width = strip.clientWidth;
+  stripPixels = width;
   const height = page.signals.length * rowPixels;
   if (strip.width !== Math.round(width * ratio) || strip.height !== Math.round(height * ratio)) {
     strip.width = Math.round(width * ratio);
@@ -309,9 +342,16 @@ function drawStrip() {
     context.fillStyle = "#d08000";
     context.fillRect(xOf(page.marks.firstDifference), 0, 2, height);
   }
-  const cursor = xOf(page.cursor.at);
-  context.fillStyle = "#c8102e";
-  context.fillRect(cursor - 0.5, 0, 1.5, height);
+  placeStripCursor();
+}
+
+// The cursor is a line of its own over the strip: moving it redraws no waveform.
+function placeStripCursor() {
+  const cursor = $("strip-cursor");
+  const x = xOf(page.cursor.at);
+  cursor.hidden = x < labelPixels || x > stripPixels;
+  cursor.style.transform = `translateX(${x.toFixed(1)}px)`;
+  cursor.style.height = `${page.signals.length * rowPixels}px`;
 }
 
 function setView(from, to) {
