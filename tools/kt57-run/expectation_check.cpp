@@ -6,6 +6,7 @@
 
 #include "device/board_protocol.h"
 #include "sequencer/run_control.h"
+#include "timeline/scratch_folder.h"
 #include "tools/kt57-run/expectation_line.h"
 
 namespace kt57 {
@@ -366,6 +367,23 @@ RunEnd rehearseChecked(HeadlessRun& run, ExpectationChecker& checker, int64_t un
             return RunEnd::Until;
         }
     }
+}
+
+bool checkExpectations(const RehearsalInputs& inputs, const std::vector<Expectation>& expectations,
+                       std::vector<Verdict>& verdicts, std::string& error) {
+    const ScratchFolder folder("kt57-run-test");
+    if (!folder.error().empty()) {
+        error = folder.error();
+        return false;
+    }
+    if (!writeRehearsalFolder(inputs, folder.path(), error)) return false;
+    HeadlessRun run({folder.path(), inputs.boardSerial});
+    ExpectationChecker checker(expectations, run);
+    run.setObserver(&checker);
+    for (const HeadlessEvent& event : inputs.events) run.post(event);
+    rehearseChecked(run, checker, inputs.until);
+    verdicts = checker.verdicts();
+    return true;
 }
 
 }  // namespace kt57

@@ -14,6 +14,7 @@
 
 #include "engine/run_observer.h"
 #include "platform/headless/headless_run.h"
+#include "timeline/rehearsal_inputs.h"
 #include "tools/kt57-run/expectation.h"
 
 namespace kt57 {
@@ -145,5 +146,10 @@ private:
 // checker looking at every settled moment; returns how it ended. The run's observer must pass
 // error stops on to checker.
 RunEnd rehearseChecked(HeadlessRun& run, ExpectationChecker& checker, int64_t until);
+
+// Rehearses inputs in a scratch folder of its own, as kt57-run's plain rehearsal would, and gives
+// each expectation's verdict. False, with error set, when the rehearsal cannot start.
+bool checkExpectations(const RehearsalInputs& inputs, const std::vector<Expectation>& expectations,
+                       std::vector<Verdict>& verdicts, std::string& error);
 
 }  // namespace kt57

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "board/pin_name.h"
+#include "console/layout.h"
 #include "engine/run_observer.h"
 #include "sequencer/run_control.h"
 
@@ -35,7 +36,8 @@ std::string momentJson(const RehearsalMoment& moment) {
     std::string json = "{\"at\":" + std::to_string(moment.at) + ",\"position\":" +
                        std::to_string(moment.position) + ",\"whole\":" + (moment.whole ? "true" : "false") +
                        ",\"screen\":" + jsonString(moment.screen) +
-                       ",\"state\":" + jsonString(moment.state) + ",\"cells\":[";
+                       ",\"state\":" + jsonString(moment.state) + ",\"line\":" + std::to_string(moment.line) +
+                       ",\"cells\":[";
     for (size_t i = 0; i < moment.cells.size(); ++i) {
         const ScreenCell& cell = moment.cells[i];
         if (i > 0) json += ',';
@@ -123,8 +125,16 @@ std::string marksJson(const RehearsalMarks& marks) {
                 jsonString(event.kind) + ",\"line\":" + jsonString(event.line) + ",\"whatIf\":" +
                 boolean(event.whatIf) + "}";
     }
-    return json + "],\"differs\":" + boolean(marks.differs) + ",\"firstDifference\":" +
-           std::to_string(marks.firstDifference) + "}";
+    json += "],\"differs\":" + std::string(boolean(marks.differs)) + ",\"firstDifference\":" +
+            std::to_string(marks.firstDifference) + ",\"expectations\":" + std::to_string(marks.expectations) +
+            ",\"failed\":[";
+    for (size_t i = 0; i < marks.failed.size(); ++i) {
+        const FailedExpectation& failed = marks.failed[i];
+        if (i > 0) json += ',';
+        json += "{\"at\":" + std::to_string(failed.at) + ",\"finding\":" + jsonString(failed.finding) +
+                ",\"pin\":" + (failed.aboutPin ? jsonString(pinNameText(failed.pin)) : "null") + "}";
+    }
+    return json + "]}";
 }
 
 std::string whyJson(const RehearsalWhy& answer) {
@@ -142,7 +152,24 @@ std::string whyJson(const RehearsalWhy& answer) {
                 std::to_string(step.line < 0 ? 0 : shownLineNumber(step.line)) + ",\"lineText\":" +
                 jsonString(i < answer.lineTexts.size() ? answer.lineTexts[i] : "") + ",\"frame\":" +
                 jsonString(step.frame) + ",\"value\":" + jsonString(pinsValueText(step.value)) + ",\"eventsLine\":" +
-                std::to_string(step.eventsLine) + "}";
+                std::to_string(step.eventsLine);
+        if (step.line >= 0) {
+            // Where the console's listing shows the line, when it shows it.
+            const CellOrigin cell = listingCellOrigin(step.line);
+            json += ",\"listing\":{\"x\":" + std::to_string(cell.x) + ",\"y\":" + std::to_string(cell.y) +
+                    ",\"width\":" + std::to_string(listingColumnWidth) +
+                    ",\"height\":" + std::to_string(listingRowHeight) + "}";
+        }
+        json += "}";
+    }
+    return json + "]}";
+}
+
+std::string programJson(const std::vector<ProgramLineText>& lines) {
+    std::string json = "{\"lines\":[";
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) json += ',';
+        json += "{\"label\":" + std::to_string(lines[i].label) + ",\"text\":" + jsonString(lines[i].text) + "}";
     }
     return json + "]}";
 }

@@ -1,16 +1,18 @@
 #include "tools/kt57-run/studio_rehearsal.h"
 
-#include "sequencer/line_text.h"
-
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 #include "platform/headless/headless_run.h"
+#include "sequencer/line_text.h"
 #include "tools/common/bounded_file.h"
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/events_writer.h"
+#include "tools/kt57-run/expectation_check.h"
+#include "tools/kt57-run/finding.h"
 #include "tools/kt57-run/moment_queries.h"
 #include "tools/kt57-run/run_trace.h"
 
@@ -129,9 +131,37 @@ TimelineRehearsal::TimelineRehearsal(RehearsalSource source) : source_(std::move
 
 TimelineRehearsal::~TimelineRehearsal() = default;
 
-std::shared_ptr<Timeline> TimelineRehearsal::build(const RehearsalInputs& inputs, std::string& error) {
+std::shared_ptr<Timeline> TimelineRehearsal::build(const RehearsalInputs& inputs,
+                                                   const std::vector<Expectation>& expectations,
+                                                   std::vector<FailedExpectation>& failed, std::string& error) {
+    // The expectations are checked on a run of their own, beside the timeline's.
+    std::vector<Verdict> verdicts;
+    std::string checkError;
+    bool checked = true;
+    std::thread checking;
+    if (!expectations.empty()) {
+        checking = std::thread([&] { checked = checkExpectations(inputs, expectations, verdicts, checkError); });
+    }
     auto timeline = std::make_shared<Timeline>();
-    if (!timeline->build(inputs, error)) return nullptr;
+    const bool built = timeline->build(inputs, error);
+    if (checking.joinable()) checking.join();
+    if (!built) return nullptr;
+    if (!checked) {
+        error = checkError;
+        return nullptr;
+    }
+    failed.clear();
+    for (size_t i = 0; i < verdicts.size(); ++i) {
+        for (const Failure& failure : verdicts[i].failures) {
+            std::string finding = findingText(source_.eventsFile, expectations[i], failure);
+            if (!finding.empty() && finding.back() == '\n') finding.pop_back();
+            // An open span fails at its end: the page's time line ends at until.
+            const int64_t at = std::clamp<int64_t>(failure.at, 0, inputs.until);
+            failed.push_back(FailedExpectation{at, std::move(finding), failure.aboutPin, failure.pin});
+        }
+    }
+    std::stable_sort(failed.begin(), failed.end(),
+                     [](const FailedExpectation& a, const FailedExpectation& b) { return a.at < b.at; });
     return timeline;
 }
 
@@ -156,12 +186,15 @@ bool TimelineRehearsal::rebuild(std::string& error) {
     if (!source_.eventsFile.empty() && !readEventsFile(source_.eventsFile, file, error)) return false;
     inputs.events = std::move(file.events);
     if (!readRehearsalFiles(source_.directory, inputs, error)) return false;
-    std::shared_ptr<Timeline> timeline = build(inputs, error);
+    std::vector<FailedExpectation> failed;
+    std::shared_ptr<Timeline> timeline = build(inputs, file.expectations, failed, error);
     if (!timeline) return false;
     const std::lock_guard lock(mutex_);
     if (timeline_) markDifference(*timeline_, *timeline);
     timeline_ = std::move(timeline);
     inputs_ = std::move(inputs);
+    expectations_ = std::move(file.expectations);
+    failed_ = std::move(failed);
     base_.reset();
     before_.reset();
     forkEvents_.clear();
@@ -175,6 +208,8 @@ RehearsalMoment TimelineRehearsal::momentOf(Timeline& timeline, HeadlessRun& run
     moment.whole = timeline.positionAt(moment.at) == moment.position;
     moment.screen = run.canvas().render();
     moment.state = formatState(run.sequencer());
+    const Sequencer& sequencer = run.sequencer();
+    moment.line = executingLineNumber(sequencer.run, sequencer.program.lineCount);
     moment.cells = screenCells(run.canvas());
     return moment;
 }
@@ -223,6 +258,8 @@ RehearsalMarks TimelineRehearsal::marks() {
                      [](const EventMark& a, const EventMark& b) { return a.at < b.at; });
     marks.differs = differs_;
     marks.firstDifference = firstDifference_;
+    marks.expectations = expectations_.size();
+    marks.failed = failed_;
     return marks;
 }
 
@@ -254,6 +291,16 @@ RehearsalWhy TimelineRehearsal::why(PinName pin, int64_t at) {
     return why;
 }
 
+std::vector<ProgramLineText> TimelineRehearsal::programLines() {
+    const std::lock_guard lock(mutex_);
+    const ProgramStore& program = timeline_->program();
+    std::vector<ProgramLineText> lines;
+    for (int32_t line = 0; line < program.lineCount; ++line) {
+        lines.push_back({program.lines[line].label, shownLineText(program, line)});
+    }
+    return lines;
+}
+
 bool TimelineRehearsal::fork(const std::string& line, std::string& error) {
     const std::lock_guard building(building_);
     std::vector<HeadlessEvent> added;
@@ -265,6 +312,7 @@ bool TimelineRehearsal::fork(const std::string& line, std::string& error) {
     HeadlessEvent event = added.front();
     event.sourceLine = 0;  // in no file yet
     RehearsalInputs inputs;
+    std::vector<Expectation> expectations;
     {
         const std::lock_guard lock(mutex_);
         if (event.at > inputs_.until) {
@@ -272,15 +320,19 @@ bool TimelineRehearsal::fork(const std::string& line, std::string& error) {
             return false;
         }
         inputs = inputs_;
+        expectations = expectations_;
     }
     inputs.events.push_back(event);
-    std::shared_ptr<Timeline> timeline = build(inputs, error);
+    std::vector<FailedExpectation> failed;
+    std::shared_ptr<Timeline> timeline = build(inputs, expectations, failed, error);
     if (!timeline) return false;
     const std::lock_guard lock(mutex_);
     if (!base_) {
         base_ = timeline_;
         baseInputs_ = inputs_;
+        baseFailed_ = failed_;
     }
+    failed_ = std::move(failed);
     markDifference(*timeline_, *timeline);
     before_ = std::move(timeline_);
     timeline_ = std::move(timeline);
@@ -301,6 +353,7 @@ void TimelineRehearsal::dropFork() {
     if (!base_) return;
     timeline_ = std::move(base_);
     inputs_ = std::move(baseInputs_);
+    failed_ = std::move(baseFailed_);
     before_.reset();
     forkEvents_.clear();
     differs_ = false;

@@ -15,6 +15,7 @@
 #include "timeline/pin_why.h"
 #include "timeline/rehearsal_inputs.h"
 #include "timeline/timeline.h"
+#include "tools/kt57-run/expectation.h"
 
 namespace kt57 {
 
@@ -33,6 +34,7 @@ struct RehearsalMoment {
     bool whole = true;              // every message due at \c at delivered: kt57-run --at at prints it
     std::string screen;             // TextCanvas::render(): what kt57-run prints after "screen"
     std::string state;              // formatState's line, without a time
+    int32_t line = 0;               // the line being executed, as the screen numbers it; 0: stopped
     std::vector<ScreenCell> cells;  // band by band, left to right; blanks left out
 };
 
@@ -62,6 +64,14 @@ struct EventMark {
     bool whatIf = false;    // added on the page, not in the events file
 };
 
+// An expectation of the events file that failed, where it failed.
+struct FailedExpectation {
+    int64_t at = 0;        // within the page's time line
+    std::string finding;   // as kt57-run --test prints it: "FILE:LINE:COL: error: ..."
+    bool aboutPin = false; // the finding is about this pin's value at \c at
+    PinName pin;
+};
+
 struct RehearsalMarks {
     int64_t end = 0;                 // where the rehearsal ended (the window gone, idle) or until
     bool endedEarly = false;
@@ -70,9 +80,17 @@ struct RehearsalMarks {
     std::vector<EventMark> events;
     bool differs = false;            // after a rebuild: whether the outputs differ from before
     int64_t firstDifference = 0;     // ... and the first moment they do
+    size_t expectations = 0;         // in the events file
+    std::vector<FailedExpectation> failed;  // by time; an expectation may fail more than once
 };
 
 enum class StepKind : uint8_t { Message, Line };
+
+// A program line for the page's own listing.
+struct ProgramLineText {
+    int32_t label = 0;  // 0: none
+    std::string text;   // shownLineText
+};
 
 // Why a pin has its value, with each step's program line as the listing holds it.
 struct RehearsalWhy {
@@ -100,6 +118,8 @@ public:
     // The time of the pin's last change before at (direction -1) or its next one after (1).
     virtual std::optional<int64_t> changeNear(Signal signal, int64_t at, int direction) = 0;
     virtual RehearsalWhy why(PinName pin, int64_t at) = 0;
+    // The program's lines as the tools show them (shownLineText), the first being line 1.
+    virtual std::vector<ProgramLineText> programLines() = 0;
 
     // Adds the event line ("<ms> <event> [args]", the events file's grammar) and rehearses again
     // with it. False, with the parser's message, when the line is refused.
@@ -135,6 +155,7 @@ public:
     RehearsalMarks marks() override;
     std::optional<int64_t> changeNear(Signal signal, int64_t at, int direction) override;
     RehearsalWhy why(PinName pin, int64_t at) override;
+    std::vector<ProgramLineText> programLines() override;
     bool fork(const std::string& line, std::string& error) override;
     std::vector<std::string> forkLines() override;
     void dropFork() override;
@@ -143,8 +164,10 @@ public:
 
 private:
     RehearsalMoment momentOf(Timeline& timeline, HeadlessRun& run);
-    // Builds a timeline of inputs; only one build runs at a time, outside the lock of the answers.
-    std::shared_ptr<Timeline> build(const RehearsalInputs& inputs, std::string& error);
+    // Builds a timeline of inputs and checks the expectations beside it; only one build runs at a
+    // time, outside the lock of the answers. Null, with error set, when the rehearsal cannot start.
+    std::shared_ptr<Timeline> build(const RehearsalInputs& inputs, const std::vector<Expectation>& expectations,
+                                    std::vector<FailedExpectation>& failed, std::string& error);
     void markDifference(const Timeline& before, const Timeline& after);
 
     RehearsalSource source_;
@@ -155,6 +178,9 @@ private:
     std::shared_ptr<Timeline> before_;      // the rehearsal the last what-if left, kept for greying
     std::shared_ptr<Timeline> base_;        // the files' rehearsal while a fork is shown
     RehearsalInputs baseInputs_;
+    std::vector<Expectation> expectations_;  // the events file's
+    std::vector<FailedExpectation> failed_;  // of the current timeline
+    std::vector<FailedExpectation> baseFailed_;
     std::vector<HeadlessEvent> forkEvents_;
     bool differs_ = false;
     int64_t firstDifference_ = 0;

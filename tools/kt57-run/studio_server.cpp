@@ -279,6 +279,9 @@ bool StudioServer::start(const std::string& token, std::string& error) {
     http.Get(base + "/api/why", [&impl](const httplib::Request& request, httplib::Response& response) {
         impl.answerWhy(request, response);
     });
+    http.Get(base + "/api/program", [&impl](const httplib::Request&, httplib::Response& response) {
+        response.set_content(programJson(impl.rehearsal.programLines()), jsonType);
+    });
     http.Get(base + "/api/fork",
              [&impl](const httplib::Request&, httplib::Response& response) { impl.answerFork(response); });
     http.Post(base + "/api/fork", [&impl](const httplib::Request& request, httplib::Response& response) {

@@ -12,6 +12,7 @@
 //                                 rebuild (marksJson)
 //   GET /TOKEN/api/change?signal=S&at=MS&dir=1|-1   {"at":MS}: the next or last change, or null
 //   GET /TOKEN/api/why?pin=out3&at=MS                 why the pin has its value (whyJson)
+//   GET /TOKEN/api/program        the program's lines, line 1 first (programJson)
 //   GET /TOKEN/api/fork           {"lines":["MS event",...]}: the what-if events added
 //   POST /TOKEN/api/fork          body: one events-file line; adds it and rehearses the fork
 //   POST /TOKEN/api/fork/drop     back to the files' rehearsal

@@ -3,13 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
-#include "sequencer/loader.h"
-#include "shell/mode_file.h"
-#include "timeline/scratch_folder.h"
 #include "tools/kt57-run/events_file.h"
 #include "tools/kt57-run/expectation_check.h"
 #include "tools/kt57-run/finding.h"
@@ -20,48 +15,9 @@ namespace kt57 {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr int exitFailed = 1;
 constexpr int exitBadFile = 2;
 constexpr int exitReport = 3;
-
-// A private copy of the program folder's two files for one rehearsal: every events file starts
-// from the same mode file, and the folder itself is never written (an installed example's is
-// read-only). Empty, with error set, when it cannot be made.
-std::unique_ptr<ScratchFolder> copyOfFolder(const std::string& directory, std::string& error) {
-    auto folder = std::make_unique<ScratchFolder>("kt57-run-test");
-    if (!folder->error().empty()) {
-        error = folder->error();
-        return nullptr;
-    }
-    std::error_code code;
-    for (const char* name : {programFileName, modeFileName}) {
-        const fs::path source = fs::path(directory) / name;
-        if (!fs::exists(source, code)) continue;
-        if (!fs::copy_file(source, fs::path(folder->path()) / name, code)) {
-            error = source.string() + ": cannot copy it for the rehearsal: " + code.message();
-            return nullptr;
-        }
-    }
-    return folder;
-}
-
-// The verdict of each expectation of file, or false with error set when the rehearsal could not start.
-bool rehearse(const TestOptions& options, const EventsFile& file, std::vector<Verdict>& verdicts, std::string& error) {
-    const std::unique_ptr<ScratchFolder> folder = copyOfFolder(options.directory, error);
-    if (folder == nullptr) {
-        error = "kt57-run: " + error;
-        return false;
-    }
-    HeadlessRun run({folder->path(), options.boardSerial});
-    ExpectationChecker checker(file.expectations, run);
-    run.setObserver(&checker);
-    for (const HeadlessEvent& event : file.events) run.post(event);
-    rehearseChecked(run, checker, options.until);
-    verdicts = checker.verdicts();
-    return true;
-}
 
 std::string counted(size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -78,9 +34,20 @@ int runTests(const TestOptions& options) {
         JunitSuite& suite = suites.emplace_back();
         suite.file = path;
         EventsFile file;
+        RehearsalInputs inputs;
         std::vector<Verdict> verdicts;
         std::string error;
-        if (!readEventsFile(path, file, error) || !rehearse(options, file, verdicts, error)) {
+        bool rehearsed = readEventsFile(path, file, error);
+        if (rehearsed) {
+            // Each file's rehearsal starts from the folder's files as they are, the mode file too.
+            inputs.events = file.events;
+            inputs.boardSerial = options.boardSerial;
+            inputs.until = options.until;
+            rehearsed = readRehearsalFiles(options.directory, inputs, error) &&
+                        checkExpectations(inputs, file.expectations, verdicts, error);
+            if (!rehearsed) error = "kt57-run: " + error;
+        }
+        if (!rehearsed) {
             std::fprintf(stderr, "%s\n", error.c_str());
             suite.error = error;
             ++notRun;
@@ -90,12 +57,7 @@ int runTests(const TestOptions& options) {
         std::unique_ptr<Timeline> timeline;
         auto timelineFor = [&]() -> const Timeline* {
             if (timeline != nullptr) return timeline.get();
-            RehearsalInputs inputs;
             std::string why;
-            if (!readRehearsalFiles(options.directory, inputs, why)) return nullptr;
-            inputs.events = file.events;
-            inputs.boardSerial = options.boardSerial;
-            inputs.until = options.until;
             timeline = std::make_unique<Timeline>();
             if (!timeline->build(inputs, why)) timeline.reset();
             return timeline.get();

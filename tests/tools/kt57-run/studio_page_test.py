@@ -52,7 +52,9 @@ def at_output(folder, events, at):
     return result.stdout
 
 
-class StudioPageTest(unittest.TestCase):
+class PageCase(unittest.TestCase):
+    """A browser on the studio of a copy of the press-fit example; the page as the tests read it."""
+
     @classmethod
     def setUpClass(cls):
         cls.driver = browser()
@@ -61,10 +63,20 @@ class StudioPageTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.driver.quit()
 
+    # Lines added to the events file, and a mode file, for a test that needs them.
+    extra_events = ""
+    mode_file = None
+
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="kt57-studio-page.")
         shutil.copy(os.path.join(PRESS_FIT, "KT57Data.txt"), self.folder)
         shutil.copy(os.path.join(PRESS_FIT, "press-fit.events"), os.path.join(self.folder, "events.txt"))
+        if self.extra_events:
+            with open(os.path.join(self.folder, "events.txt"), "a") as f:
+                f.write(self.extra_events)
+        if self.mode_file is not None:
+            with open(os.path.join(self.folder, "KT57Mode.txt"), "w") as f:
+                f.write(self.mode_file)
         self.studio = Studio([RUN, "--studio", "--no-browser", "--until", UNTIL, "--events", "events.txt", "."],
                              self.folder)
         self.driver.get(self.studio.url)
@@ -139,6 +151,15 @@ class StudioPageTest(unittest.TestCase):
             shown[y] = line
         self.assertEqual(shown, {y: text for y, text in expected.items() if text})
 
+    def program_marks(self):
+        """The program panel's marked lines, numbered from 1 as the screen numbers them."""
+        return self.driver.execute_script("""
+            const marks = {};
+            [...document.querySelectorAll('#program li')].forEach((item, index) => {
+              for (const kind of item.classList) (marks[kind] = marks[kind] || []).push(index + 1);
+            });
+            return marks;""")
+
     def act(self, action):
         before = self.drawn()
         action()
@@ -155,6 +176,9 @@ class StudioPageTest(unittest.TestCase):
     def choose_pin(self, pin):
         Select(self.element("why-pin")).select_by_value(pin)
 
+
+
+class StudioPageTest(PageCase):
     # ---- the table
 
     def test_interactions_show_kt57_runs_moments(self):
@@ -197,9 +221,9 @@ class StudioPageTest(unittest.TestCase):
         self.act(lambda: self.element("why").click())
         self.assertEqual(self.assert_page_is_kt57_run(), 2010)
         self.assertIn("line 9 (W0@)", self.element("why-text").text)
-        mark = self.element("listing-mark")
-        self.assertTrue(mark.is_displayed())
-        self.assertIn("Line 9", mark.get_attribute("title"))
+        # The console shows no listing while the program runs: the program panel marks the line.
+        self.assertFalse(self.element("listing-mark").is_displayed())
+        self.assertEqual(self.program_marks(), {"why": [9], "current": [9]})
         entries = self.driver.find_elements(By.CSS_SELECTOR, "#why-chain li button")
         self.assertEqual([e.text for e in entries], ["2010 ms", "2010 ms", "2000 ms"])
         self.act(entries[2].click)
@@ -248,6 +272,79 @@ class StudioPageTest(unittest.TestCase):
         self.assertRegex(notice, r"The outputs first differ at \d+ ms")
         marks = self.driver.find_elements(By.CSS_SELECTOR, "#marks .mark.differs")
         self.assertEqual(len(marks), 1)
+
+
+class StudioDetailViewTest(PageCase):
+    """In the detail view the console shows its listing, and why marks the line there too."""
+    mode_file = "AD\n"
+
+    def test_why_marks_the_line_in_the_consoles_listing(self):
+        self.act(lambda: self.seek(2500))
+        self.choose_pin("out3")
+        self.act(lambda: self.element("why").click())
+        self.assertEqual(self.assert_page_is_kt57_run(), 2010)
+        mark = self.element("listing-mark")
+        self.assertTrue(mark.is_displayed())
+        self.assertIn("Line 9", mark.get_attribute("title"))
+        # The mark covers the cells of line 9's row in the listing, and no other row's.
+        covered = self.driver.execute_script("""
+            const mark = document.getElementById('listing-mark').getBoundingClientRect();
+            return [...document.querySelectorAll('#cells .cell')].filter((cell) => {
+              const box = cell.getBoundingClientRect();
+              return box.top >= mark.top - 1 && box.bottom <= mark.bottom + 1 &&
+                     box.left >= mark.left - 1 && box.right <= mark.right + 1;
+            }).map((cell) => cell.textContent).join('');""")
+        self.assertEqual(covered.replace(" ", ""), "9W0@")
+        self.assertEqual(self.program_marks()["why"], [9])
+        # The program panel lists the lines as the console's listing does, labels and all.
+        panel = self.driver.execute_script(
+            "return [...document.querySelectorAll('#program li')].map(li => li.textContent.replace(/\\s+/g, ''))")
+        listing = self.element("screen-text").get_attribute("textContent").splitlines()
+        listed = [re.sub(r"\s+", "", row.split(" ", 1)[1]).lstrip("■次") for row in listing
+                  if re.match(r"y=(1[1-9]|[2-5][0-9])0 ", row)]
+        self.assertEqual([f"{n}{text}" for n, text in enumerate(panel, 1)], listed)
+
+
+class StudioExpectationsTest(PageCase):
+    """The events file's expectations: the failed ones marked and listed, each a way to its moment."""
+    extra_events = "2500 expect out2 1\n2500 expect out3 0\n1000.. expect error none\n"
+
+    def findings(self, events):
+        """kt57-run --test's findings for the events file, without their why."""
+        result = subprocess.run([RUN, "--test", events, "--until", UNTIL, "."], cwd=self.folder,
+                                capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        return [line for line in result.stdout.splitlines() if not line.startswith(" ")]
+
+    def listed(self):
+        return [item.text for item in self.driver.find_elements(By.CSS_SELECTOR, "#failed-list li code")]
+
+    def test_failed_expectations_are_marked_listed_and_go_there(self):
+        findings = self.findings("events.txt")
+        self.assertEqual(len(findings), 1)
+        self.assertEqual(self.element("expectations-summary").text, "3 expectations in the events file; 1 failure:")
+        self.assertEqual(self.listed(), findings)
+        marks = self.driver.find_elements(By.CSS_SELECTOR, "#marks .mark.failed")
+        self.assertEqual([mark.get_attribute("data-at") for mark in marks], ["2500"])
+        self.act(lambda: self.seek(0))
+        go = self.driver.find_element(By.CSS_SELECTOR, "#failed-list li button")
+        self.act(go.click)
+        self.assertEqual(self.assert_page_is_kt57_run(), 2500)
+        self.assertEqual(Select(self.element("why-pin")).first_selected_option.get_attribute("value"), "out3")
+
+        # A what-if is checked too: the board unplugged before the press fails two others.
+        self.act(lambda: self.seek(1500))
+        Select(self.element("what-kind")).select_by_value("fault")
+        Select(self.element("what-fault")).select_by_visible_text("unplug")
+        self.act(lambda: self.element("fork").click())
+        self.wait(lambda: self.body("forks") == "1")
+        self.settled()
+        with open(os.path.join(self.folder, "events.txt")) as original, \
+                open(os.path.join(self.folder, "forked.txt"), "w") as forked:
+            forked.write(original.read() + "1500 unplug\n")
+        expected = [finding.replace("forked.txt:", "events.txt:", 1) for finding in self.findings("forked.txt")]
+        self.assertEqual(len(expected), 2)
+        self.assertEqual(self.listed(), expected)
 
 
 def main():

@@ -260,6 +260,25 @@ TEST_F(TimelineRehearsalTest, AWhatIfForksKeepsTheOldStripAndMarksWhereOutputsPa
     EXPECT_TRUE(rehearsal().changes({out0}, 0, 60000, 10000, true).empty());
 }
 
+TEST_F(TimelineRehearsalTest, ExpectationsAreCheckedForTheFilesAndForEachWhatIf) {
+    writeFile("events.txt", slurp(example("events.txt")) + "1000..3000 expect error none\n");
+    const RehearsalMarks held = rehearsal().marks();
+    EXPECT_EQ(held.expectations, 1u);
+    EXPECT_TRUE(held.failed.empty());
+
+    std::string error;
+    ASSERT_TRUE(rehearsal().fork("1500 fail write", error)) << error;
+    const RehearsalMarks forked = rehearsal().marks();
+    ASSERT_EQ(forked.failed.size(), 1u);
+    const FailedExpectation& failed = forked.failed.front();
+    EXPECT_EQ(failed.at, 2640) << "where the error stop came";
+    EXPECT_EQ(failed.finding, (directory / "events.txt").string() +
+                                  ":17:19: error: expected no error stop from 1000 to 3000 ms, was error data at 2640 ms");
+
+    rehearsal().dropFork();
+    EXPECT_TRUE(rehearsal().marks().failed.empty()) << "the files' rehearsal again";
+}
+
 TEST_F(TimelineRehearsalTest, ASavedWhatIfIsTheRehearsalTheFilesGiveAgain) {
     std::string error;
     ASSERT_TRUE(rehearsal().fork("1500 key code 35", error)) << error;

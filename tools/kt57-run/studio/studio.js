@@ -26,7 +26,7 @@ const page = {
   playing: false,
   inFlight: 0,
   drawn: 0,
-  listingLine: 0,    // the listing line marked by why, from 1; 0: none
+  listingLine: null, // the chain's step whose line why marks: {line, listing}
   lastInputs: 0,
 };
 
@@ -112,6 +112,7 @@ function drawConsole(cells) {
       const span = document.createElement("span");
       span.style.left = `${cell.column * cellPixels * scale}px`;
       span.style.top = `${cell.y * scale}px`;
+      span.dataset.y = cell.y;
       item = { column: cell.column, width: 0, text: null, red: null, span };
       shownCells.set(key, item);
       box.appendChild(span);
@@ -144,16 +145,60 @@ function drawConsole(cells) {
   markListingLine();
 }
 
-// The listing's cell of a line (from 1): 200 × 20 pixels at x = 200 × (i / 25) + 10,
-// y = 20 × (i % 25) + 110 for the line index i, as clicks find them.
+// The line why named: its number and its cell in the console's listing (canvas pixels), as the
+// server gives them. The console shows its listing only at some moments; the mark is drawn only
+// when a cell of the screen lies in the line's cell, and the program panel marks the line always.
 function markListingLine() {
   const mark = $("listing-mark");
-  mark.hidden = page.listingLine === 0;
-  if (mark.hidden) return;
-  const index = page.listingLine - 1;
-  mark.style.left = `${(200 * Math.floor(index / 25) + 10) * scale}px`;
-  mark.style.top = `${(20 * (index % 25) + 110) * scale}px`;
-  mark.title = `Line ${page.listingLine}: the line that sent the frame`;
+  const marked = page.listingLine;
+  const shown = marked && marked.listing && [...shownCells.values()].some((item) => {
+    const x = item.column * cellPixels;
+    const y = Number(item.span.dataset.y);
+    return y >= marked.listing.y && y < marked.listing.y + marked.listing.height &&
+      x >= marked.listing.x && x < marked.listing.x + marked.listing.width;
+  });
+  mark.hidden = !shown;
+  if (shown) {
+    mark.style.left = `${marked.listing.x * scale}px`;
+    mark.style.top = `${marked.listing.y * scale}px`;
+    mark.style.width = `${marked.listing.width * scale}px`;
+    mark.style.height = `${marked.listing.height * scale}px`;
+    mark.title = `Line ${marked.line}: the line that sent the frame`;
+  }
+  markProgramLine("why", marked ? marked.line : 0);
+}
+
+// ---- the program -------------------------------------------------------------------------
+
+const programMarks = { current: 0, why: 0 };  // the lines marked in the program panel, from 1
+
+async function loadProgram() {
+  const program = await fetchJson("api/program");
+  const list = $("program");
+  list.replaceChildren(...program.lines.map((line) => {
+    const item = document.createElement("li");
+    const label = document.createElement("span");
+    label.className = "label";
+    label.textContent = line.label ? String(line.label) : "";
+    const code = document.createElement("code");
+    code.textContent = line.text;
+    item.append(label, code);
+    return item;
+  }));
+  for (const kind of Object.keys(programMarks)) {
+    const line = programMarks[kind];
+    programMarks[kind] = 0;
+    markProgramLine(kind, line);
+  }
+}
+
+// Marks line (from 1; 0: none) as the one being executed ("current") or the one why named ("why").
+function markProgramLine(kind, line) {
+  if (programMarks[kind] === line) return;
+  const items = $("program").children;
+  if (programMarks[kind] && items[programMarks[kind] - 1]) items[programMarks[kind] - 1].classList.remove(kind);
+  programMarks[kind] = line;
+  if (line && items[line - 1]) items[line - 1].classList.add(kind);
 }
 
 // asked: the time the cursor was put at, which the slider keeps; a step's moment moves it.
@@ -164,6 +209,7 @@ function showMomentData(moment, asked) {
   $("shown-at").textContent = moment.at;
   $("shown-position").textContent = moment.position;
   $("state").textContent = moment.state;
+  markProgramLine("current", moment.line);
   $("screen-text").textContent = moment.screen;
   const inputs = /\bin=([0-9A-Fa-f]{6})\b/.exec(moment.state);
   if (inputs) page.lastInputs = parseInt(inputs[1], 16);
@@ -244,8 +290,40 @@ function drawMarks() {
     for (const stop of marks.errorStops) add(stop.at, "error", `${stop.stop} error stop at line ${stop.line}`);
     if (marks.endedEarly) add(marks.end, "end", "the rehearsal ended");
     if (marks.differs) add(marks.firstDifference, "differs", "the outputs first differ from before here");
+    for (const failed of marks.failed) add(failed.at, "failed", failed.finding);
   }
   box.replaceChildren(fragment);
+  listFailedExpectations();
+}
+
+// The events file's expectations that failed, each a way to its moment (and its pin's why).
+function listFailedExpectations() {
+  const marks = page.marks;
+  $("expectations").hidden = !marks || marks.expectations === 0;
+  if (!marks) return;
+  const count = (n, one, many) => `${n} ${n === 1 ? one : many}`;
+  const expectations = count(marks.expectations, "expectation", "expectations");
+  $("expectations-summary").textContent = marks.failed.length === 0
+    ? `${expectations} in the events file: all held.`
+    : `${expectations} in the events file; ${count(marks.failed.length, "failure", "failures")}:`;
+  const list = $("failed-list");
+  list.replaceChildren();
+  for (const failed of marks.failed) {
+    const item = document.createElement("li");
+    const go = document.createElement("button");
+    go.className = "link-button";
+    go.textContent = `${failed.at} ms`;
+    go.title = failed.pin ? `Go to this moment and select ${failed.pin}` : "Go to this moment";
+    go.addEventListener("click", () => {
+      if (failed.pin) $("why-pin").value = failed.pin;
+      moveTo(failed.at);
+    });
+    const finding = document.createElement("code");
+    finding.textContent = failed.finding;
+    item.append(go, " ", finding);
+    list.appendChild(item);
+  }
+  document.body.dataset.failed = marks.failed.length;
 }
 
 async function loadMarks() {
@@ -490,14 +568,18 @@ async function why() {
       go.textContent = `${step.at} ms`;
       go.title = "Go to this moment";
       go.addEventListener("click", () => {
-        page.listingLine = step.line;
+        page.listingLine = step.line ? step : null;
         moveTo(step.at);
       });
       item.append(go, ` ${chainEntry(step)}`);
       list.appendChild(item);
     }
     const frame = answer.chain.find((step) => step.kind === "frame");
-    page.listingLine = frame ? frame.line : 0;
+    page.listingLine = frame && frame.line ? frame : null;
+    if (page.listingLine) {
+      const item = $("program").children[frame.line - 1];
+      if (item) item.scrollIntoView({ block: "nearest" });
+    }
     document.body.dataset.why = pin;
     if (answer.changed) await moveTo(answer.changedAt);
     else markListingLine();
@@ -530,7 +612,7 @@ function showFork(answer) {
 }
 
 async function afterRehearsalChange() {
-  await Promise.all([loadMarks(), loadTraces()]);
+  await Promise.all([loadMarks(), loadTraces(), loadProgram()]);
   await moveTo(page.cursor.at);
 }
 
@@ -668,7 +750,7 @@ loadRehearsal()
     listen();
     page.view = { from: 0, to: until() };
     showFork(await fetchJson("api/fork"));
-    await Promise.all([loadMarks(), loadTraces()]);
+    await Promise.all([loadMarks(), loadTraces(), loadProgram()]);
     await moveTo(asked ? asked[1] : valueBox.value);
     document.body.dataset.ready = "1";
   })
