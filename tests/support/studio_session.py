@@ -44,16 +44,21 @@ class Studio:
                 raise AssertionError(f"no {pattern.pattern} within {seconds} s: {self.output()!r}")
             time.sleep(0.05)
 
-    def get(self, path, host=None, origin=None, seconds=30):
-        """(status, body) of GET path, with that Host (default the server's) and Origin (none)."""
+    def get(self, path, host=None, origin=None, seconds=30, headers=None):
+        """(status, body) of GET path, with that Host (default the server's) and Origin (none).
+        headers: a dict to fill with the answer's headers, by lower-case name."""
         connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=seconds)
         try:
             connection.putrequest("GET", path, skip_host=True, skip_accept_encoding=True)
             connection.putheader("Host", host or f"127.0.0.1:{self.port}")
+            # As a browser asks: the answers must not depend on its not accepting compression.
+            connection.putheader("Accept-Encoding", "gzip, deflate, br")
             if origin is not None:
                 connection.putheader("Origin", origin)
             connection.endheaders()
             response = connection.getresponse()
+            if headers is not None:
+                headers.update((name.lower(), value) for name, value in response.getheaders())
             return response.status, response.read()
         finally:
             connection.close()

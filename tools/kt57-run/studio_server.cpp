@@ -8,9 +8,13 @@
 #include <cstdint>
 #include <condition_variable>
 #include <mutex>
+#include <memory>
 #include <optional>
+#include <string_view>
+#include <system_error>
 #include <thread>
 
+#include "tools/common/bounded_file.h"
 #include "tools/kt57-run/studio_access.h"
 #include "tools/kt57-run/studio_json.h"
 
@@ -22,6 +26,9 @@ constexpr auto streamLook = std::chrono::milliseconds(250);
 // The page's keep-alive connections hold a thread each while idle; a short keep-alive lets the
 // server stop without waiting long for them.
 constexpr time_t keepAliveSeconds = 1;
+// A drag asks a moment every frame over one connection: closed after a few requests (the
+// library's default is 5), each reconnection would cost the next moment its frame.
+constexpr size_t keepAliveRequests = 1000000;
 // The event streams hold a thread each for as long as their pages are open.
 constexpr size_t serverThreads = 16;
 
@@ -47,14 +54,42 @@ bool parseMilliseconds(const std::string& text, int64_t& value) {
     return true;
 }
 
+// The type of a file of the page by its name, or null for a name that is no file of the page: one
+// name within the folder, of a kind the page is made of.
+const char* pageFileType(const std::string& name) {
+    if (name.empty() || name.front() == '.' || name.size() > 64) return nullptr;
+    for (const char c : name) {
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                             c == '-' || c == '_';
+        if (!allowed) return nullptr;
+    }
+    const auto endsWith = [&name](std::string_view end) {
+        return name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
+    };
+    if (endsWith(".html")) return "text/html; charset=utf-8";
+    if (endsWith(".css")) return "text/css; charset=utf-8";
+    if (endsWith(".js")) return "text/javascript; charset=utf-8";
+    return nullptr;
+}
+
+// Every answer goes as it is. Given with its length, cpp-httplib leaves a body uncompressed: over
+// the loopback, compressing (brotli, when the browser accepts it) costs tens of milliseconds and
+// saves nothing worth having.
+void setBody(httplib::Response& response, std::string body, const char* type) {
+    if (body.empty()) return response.set_content(body, type);  // nothing to compress
+    const size_t length = body.size();
+    auto shared = std::make_shared<std::string>(std::move(body));
+    response.set_content_provider(length, type, [shared](size_t offset, size_t count, httplib::DataSink& sink) {
+        return sink.write(shared->data() + offset, count);
+    });
+}
+
 std::string serverSentEvent(const char* name, const std::string& data) {
     return std::string("event: ") + name + "\ndata: " + data + "\n\n";
 }
 
 }  // namespace
 
-// With the charset named, cpp-httplib leaves the answers uncompressed: over the loopback, brotli at
-// its default quality costs tens of milliseconds an answer and saves nothing worth having.
 constexpr const char* jsonType = "application/json; charset=utf-8";
 
 struct StudioServer::Impl {
@@ -84,13 +119,13 @@ struct StudioServer::Impl {
         const AccessRefusal refusal = refusalOf(address, request.path, request.get_header_value("Host"), origin);
         if (refusal == AccessRefusal::None) return httplib::Server::HandlerResponse::Unhandled;
         response.status = 403;
-        response.set_content(std::string(refusalText(refusal)) + "\n", "text/plain; charset=utf-8");
+        setBody(response, std::string(refusalText(refusal)) + "\n", "text/plain; charset=utf-8");
         return httplib::Server::HandlerResponse::Handled;
     }
 
     void answerRehearsal(httplib::Response& response) {
         const std::lock_guard lock(mutex);
-        response.set_content("{\"folder\":" + jsonString(source.directory) + ",\"events\":" +
+        setBody(response, "{\"folder\":" + jsonString(source.directory) + ",\"events\":" +
                                  jsonString(source.eventsFile) + ",\"until\":" + std::to_string(source.until) +
                                  ",\"version\":" + std::to_string(version) + ",\"error\":" + jsonString(lastError) +
                                  "}",
@@ -101,16 +136,33 @@ struct StudioServer::Impl {
         int64_t at = 0;
         if (!parseMilliseconds(request.get_param_value("at"), at) || at > source.until) {
             response.status = 400;
-            response.set_content("at: a whole number of milliseconds from 0 to " + std::to_string(source.until) + "\n",
+            setBody(response, "at: a whole number of milliseconds from 0 to " + std::to_string(source.until) + "\n",
                                  "text/plain; charset=utf-8");
             return;
         }
-        response.set_content(momentJson(rehearsal.momentAt(at)), jsonType);
+        setBody(response, momentJson(rehearsal.momentAt(at)), jsonType);
+    }
+
+    // A file of the page, read at each request so that an edit shows at the next reload.
+    void answerPageFile(const httplib::Request& request, httplib::Response& response) {
+        const std::string name = request.matches.size() > 1 && request.matches[1].length() > 0
+                                     ? std::string(request.matches[1])
+                                     : std::string("index.html");
+        const char* type = pageFileType(name);
+        std::string body;
+        std::string why;
+        if (type == nullptr ||
+            readBoundedFile((pageFolder / name).string().c_str(), body, why) != FileReadResult::Read) {
+            response.status = 404;
+            setBody(response, "no such file of the page\n", "text/plain; charset=utf-8");
+            return;
+        }
+        setBody(response, std::move(body), type);
     }
 
     static void refuse(httplib::Response& response, const std::string& text) {
         response.status = 400;
-        response.set_content(text + "\n", "text/plain; charset=utf-8");
+        setBody(response, text + "\n", "text/plain; charset=utf-8");
     }
 
     bool timeParameter(const httplib::Request& request, const char* name, int64_t& at, httplib::Response& response) {
@@ -139,7 +191,7 @@ struct StudioServer::Impl {
         if (by != "message" && by != "line") return refuse(response, "by: message or line");
         if (!direction(request, way, response)) return;
         const StepKind kind = by == "line" ? StepKind::Line : StepKind::Message;
-        response.set_content(momentJson(rehearsal.step(static_cast<uint32_t>(from), kind, way)), jsonType);
+        setBody(response, momentJson(rehearsal.step(static_cast<uint32_t>(from), kind, way)), jsonType);
     }
 
     void answerChanges(const httplib::Request& request, httplib::Response& response) {
@@ -162,7 +214,7 @@ struct StudioServer::Impl {
             start = comma + 1;
         }
         const bool before = request.get_param_value("before") == "1";
-        response.set_content(tracesJson(rehearsal.changes(signals, t0, std::max(t0, t1), static_cast<int>(buckets), before)),
+        setBody(response, tracesJson(rehearsal.changes(signals, t0, std::max(t0, t1), static_cast<int>(buckets), before)),
                              jsonType);
     }
 
@@ -173,7 +225,7 @@ struct StudioServer::Impl {
         if (!parseSignal(request.get_param_value("signal"), signal)) return refuse(response, "signal: a pin, line or running");
         if (!timeParameter(request, "at", at, response) || !direction(request, way, response)) return;
         const std::optional<int64_t> change = rehearsal.changeNear(signal, at, way);
-        response.set_content(std::string("{\"at\":") + (change ? std::to_string(*change) : "null") + "}",
+        setBody(response, std::string("{\"at\":") + (change ? std::to_string(*change) : "null") + "}",
                              jsonType);
     }
 
@@ -182,13 +234,13 @@ struct StudioServer::Impl {
         PinName pin;
         if (!parsePinName(request.get_param_value("pin"), pin)) return refuse(response, "pin: out0 to out23 or in0 to in23");
         if (!timeParameter(request, "at", at, response)) return;
-        response.set_content(whyJson(rehearsal.why(pin, at)), jsonType);
+        setBody(response, whyJson(rehearsal.why(pin, at)), jsonType);
     }
 
     void answerFork(httplib::Response& response) {
         std::string lines;
         for (const std::string& line : rehearsal.forkLines()) lines += (lines.empty() ? "" : ",") + jsonString(line);
-        response.set_content("{\"lines\":[" + lines + "]}", jsonType);
+        setBody(response, "{\"lines\":[" + lines + "]}", jsonType);
     }
 
     void answerEvents(httplib::Response& response) {
@@ -251,11 +303,13 @@ bool StudioServer::start(const std::string& token, std::string& error) {
     http.set_tcp_nodelay(true);
     http.new_task_queue = [] { return new httplib::ThreadPool(serverThreads); };
     http.set_keep_alive_timeout(keepAliveSeconds);
+    http.set_keep_alive_max_count(keepAliveRequests);
     http.set_pre_routing_handler(
         [&impl](const httplib::Request& request, httplib::Response& response) { return impl.guard(request, response); });
 
     const std::string base = "/" + token;
-    if (!http.set_mount_point(base + "/", impl.pageFolder.string())) {
+    std::error_code folderError;
+    if (!std::filesystem::is_directory(impl.pageFolder, folderError)) {
         error = impl.pageFolder.string() + ": not a folder";
         return false;
     }
@@ -271,7 +325,7 @@ bool StudioServer::start(const std::string& token, std::string& error) {
         impl.answerChanges(request, response);
     });
     http.Get(base + "/api/marks", [&impl](const httplib::Request&, httplib::Response& response) {
-        response.set_content(marksJson(impl.rehearsal.marks()), jsonType);
+        setBody(response, marksJson(impl.rehearsal.marks()), jsonType);
     });
     http.Get(base + "/api/change", [&impl](const httplib::Request& request, httplib::Response& response) {
         impl.answerChange(request, response);
@@ -280,7 +334,7 @@ bool StudioServer::start(const std::string& token, std::string& error) {
         impl.answerWhy(request, response);
     });
     http.Get(base + "/api/program", [&impl](const httplib::Request&, httplib::Response& response) {
-        response.set_content(programJson(impl.rehearsal.programLines()), jsonType);
+        setBody(response, programJson(impl.rehearsal.programLines()), jsonType);
     });
     http.Get(base + "/api/fork",
              [&impl](const httplib::Request&, httplib::Response& response) { impl.answerFork(response); });
@@ -300,10 +354,14 @@ bool StudioServer::start(const std::string& token, std::string& error) {
     http.Post(base + "/api/fork/save", [&impl](const httplib::Request&, httplib::Response& response) {
         std::string error;
         if (!impl.rehearsal.saveFork(error)) return Impl::refuse(response, error);
-        response.set_content("{\"saved\":" + jsonString(impl.source.eventsFile) + "}", jsonType);
+        setBody(response, "{\"saved\":" + jsonString(impl.source.eventsFile) + "}", jsonType);
     });
     http.Get(base + "/api/events",
              [&impl](const httplib::Request&, httplib::Response& response) { impl.answerEvents(response); });
+    // Last: what no question of the API took is a file of the page.
+    http.Get(base + "/([^/]*)", [&impl](const httplib::Request& request, httplib::Response& response) {
+        impl.answerPageFile(request, response);
+    });
 
     const int port = http.bind_to_any_port("127.0.0.1");
     if (port < 0) {

@@ -20,6 +20,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from studio_session import Studio, traced_screen, traced_state  # noqa: E402
 
 RUN = EXAMPLE = None
+PAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "tools", "kt57-run", "studio")
 # A change on the disk reaches the page at once: well under a second, where a page that polled
 # every second would take up to one.
 PUSH_DEADLINE = 1.0
@@ -82,6 +83,20 @@ class StudioServerTest(unittest.TestCase):
                 status, body = studio.get(path)
                 self.assertNotEqual(status, 200)
                 self.assertNotIn(b"#include", body)
+        for name in ("KT57Data.txt", ".hidden.js", "missing.js", "studio"):
+            with self.subTest(name):
+                self.assertEqual(studio.get(f"/{token}/{name}")[0], 404)
+        # The page's own files, as they are on the disk and uncompressed, whatever the browser accepts.
+        for name, kind in (("", "text/html"), ("index.html", "text/html"), ("studio.js", "text/javascript"),
+                           ("studio.css", "text/css")):
+            with self.subTest(name or "/"):
+                headers = {}
+                status, body = studio.get(f"/{token}/{name}", headers=headers)
+                self.assertEqual(status, 200)
+                self.assertEqual(headers["content-type"], f"{kind}; charset=utf-8")
+                self.assertNotIn("content-encoding", headers)
+                with open(os.path.join(PAGE, name or "index.html"), "rb") as f:
+                    self.assertEqual(body, f.read())
         for at in ("-5", "60001", "1e3", ""):
             with self.subTest(at=at):
                 self.assertEqual(studio.get(f"/{token}/api/moment?at={at}")[0], 400)

@@ -271,10 +271,20 @@ function showNotice(text) {
 
 function markTitle(kind, at, text) { return `${at} ms: ${text}`; }
 
+// Marks of a kind that fall on the same spot of the slider (a thousandth of it) are one mark, which
+// goes to the first of them: an hour of events stays a few hundred buttons.
 function drawMarks() {
   const box = $("marks");
   const fragment = document.createDocumentFragment();
+  const shown = new Map();
   const add = (at, kind, text) => {
+    const spot = `${kind} ${Math.round((1000 * at) / Math.max(1, until()))}`;
+    const same = shown.get(spot);
+    if (same) {
+      same.more += 1;
+      same.mark.title = `${markTitle(kind, same.at, same.text)} (and ${same.more} more here)`;
+      return;
+    }
     const mark = document.createElement("button");
     mark.className = `mark ${kind}`;
     mark.style.left = `${(100 * at) / Math.max(1, until())}%`;
@@ -282,6 +292,7 @@ function drawMarks() {
     mark.dataset.at = at;
     mark.addEventListener("click", () => moveTo(at));
     fragment.appendChild(mark);
+    shown.set(spot, { at, text, mark, more: 0 });
   };
   const marks = page.marks;
   if (marks) {
@@ -749,9 +760,9 @@ loadRehearsal()
   .then(async () => {
     listen();
     page.view = { from: 0, to: until() };
-    showFork(await fetchJson("api/fork"));
-    await Promise.all([loadMarks(), loadTraces(), loadProgram()]);
-    await moveTo(asked ? asked[1] : valueBox.value);
+    const [fork] = await Promise.all([fetchJson("api/fork"), loadMarks(), loadTraces(), loadProgram(),
+      moveTo(asked ? asked[1] : valueBox.value)]);
+    showFork(fork);
     document.body.dataset.ready = "1";
   })
   .catch(reportProblem);
