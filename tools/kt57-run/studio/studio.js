@@ -392,7 +392,9 @@ function drawTrace(context, trace, row, colour) {
   // Buckets with more changes than a pixel shows.
   context.fillStyle = colour;
   context.globalAlpha = 0.35;
-  for (const at of trace.busy) context.fillRect(xOf(at), top, 2, height);
+  context.beginPath();
+  for (const at of trace.busy) context.rect(xOf(at), top, 2, height);
+  context.fill();
   context.globalAlpha = 1;
   if (!isLevel) {
     // The running line's number where there is room.
