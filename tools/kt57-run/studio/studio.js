@@ -307,6 +307,19 @@ function drawMarks() {
   listFailedExpectations();
 }
 
+// A link that moves the cursor to at, after first() (what else the click chooses).
+function momentButton(at, title, first) {
+  const go = document.createElement("button");
+  go.className = "link-button";
+  go.textContent = `${at} ms`;
+  go.title = title || "Go to this moment";
+  go.addEventListener("click", () => {
+    first();
+    moveTo(at);
+  });
+  return go;
+}
+
 // The events file's expectations that failed, each a way to its moment (and its pin's why).
 function listFailedExpectations() {
   const marks = page.marks;
@@ -321,13 +334,8 @@ function listFailedExpectations() {
   list.replaceChildren();
   for (const failed of marks.failed) {
     const item = document.createElement("li");
-    const go = document.createElement("button");
-    go.className = "link-button";
-    go.textContent = `${failed.at} ms`;
-    go.title = failed.pin ? `Go to this moment and select ${failed.pin}` : "Go to this moment";
-    go.addEventListener("click", () => {
+    const go = momentButton(failed.at, failed.pin ? `Go to this moment and select ${failed.pin}` : "", () => {
       if (failed.pin) $("why-pin").value = failed.pin;
-      moveTo(failed.at);
     });
     const finding = document.createElement("code");
     finding.textContent = failed.finding;
@@ -576,14 +584,7 @@ async function why() {
     list.replaceChildren();
     for (const step of answer.chain) {
       const item = document.createElement("li");
-      const go = document.createElement("button");
-      go.className = "link-button";
-      go.textContent = `${step.at} ms`;
-      go.title = "Go to this moment";
-      go.addEventListener("click", () => {
-        page.listingLine = step.line ? step : null;
-        moveTo(step.at);
-      });
+      const go = momentButton(step.at, "", () => { page.listingLine = step.line ? step : null; });
       item.append(go, ` ${chainEntry(step)}`);
       list.appendChild(item);
     }
