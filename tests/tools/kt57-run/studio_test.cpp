@@ -91,7 +91,8 @@ TEST(StudioJson, MomentCarriesTheScreenTheStateAndEachCell) {
     moment.line = 9;
     moment.cells = {{10, 1, 1, false, "A"}, {40, 3, 2, true, "次"}};
     EXPECT_EQ(momentJson(moment),
-              "{\"at\":2000,\"position\":101,\"whole\":false,\"screen\":\"y=10  A\\n\",\"state\":\"state next=0\",\"line\":9,\"cells\":["
+              "{\"at\":2000,\"position\":101,\"whole\":false,\"screen\":\"y=10  A\\n\",\"state\":\"state next=0\","
+              "\"line\":9,\"cells\":["
               "{\"y\":10,\"column\":1,\"width\":1,\"red\":false,\"text\":\"A\"},"
               "{\"y\":40,\"column\":3,\"width\":2,\"red\":true,\"text\":\"次\"}]}");
 }
