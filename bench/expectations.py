@@ -6,7 +6,6 @@ holding to the end, so that none leaves early), and once with the same events an
 figure is how much the expectations slow the rehearsal, in CPU time with process start included:
 the runs are taken in pairs, one of each back to back, so that other work on the machine weighs
 alike on both, and the median of twenty-five pairs' ratios is the figure. Writes JSON to --out."""
-import argparse
 import json
 import os
 import resource
@@ -14,18 +13,9 @@ import shutil
 import subprocess
 import tempfile
 
-HOUR_MS = 3_600_000
+from bench_common import HOUR_MS, arguments, hour_of_events
+
 RUNS = 25
-
-
-def hour_of_events(source):
-    """The minute of operator activity, once a minute for an hour."""
-    minute = []
-    for line in open(os.path.join(source, "bench/rehearsal-events.txt")):
-        words = line.split("#", 1)[0].split()
-        if words:
-            minute.append((int(words[0]), " ".join(words[1:])))
-    return [f"{start + at} {event}\n" for start in range(0, HOUR_MS, 60_000) for at, event in minute]
 
 
 def fifty_expectations():
@@ -55,11 +45,7 @@ def cpu_seconds(command):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--out", required=True)
-    args = parser.parse_args()
+    args = arguments(__doc__)
     tool = os.path.join(args.build, "tools/kt57-run/kt57-run")
     work = tempfile.mkdtemp(prefix="kt57-bench-expectations-")
     try:

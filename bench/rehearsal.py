@@ -2,7 +2,6 @@
 """Rehearsal speed: kt57-run on examples/demo with bench/rehearsal-events.txt for 60 s of virtual
 time, its trace written out as usual (to /dev/null). The figure is virtual time over the median
 wall time of five runs, process start included. Writes JSON to --out."""
-import argparse
 import json
 import os
 import shutil
@@ -10,16 +9,14 @@ import subprocess
 import tempfile
 import time
 
+from bench_common import arguments
+
 VIRTUAL_SECONDS = 60.0
 RUNS = 5
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--out", required=True)
-    args = parser.parse_args()
+    args = arguments(__doc__)
     tool = os.path.join(args.build, "tools/kt57-run/kt57-run")
     events = os.path.join(args.source, "bench/rehearsal-events.txt")
     walls = []

@@ -4,7 +4,6 @@ bench/rehearsal-events.txt repeated each minute): how long until the page is rea
 kt57-run --studio starts, and each slider position fetched and drawn (console and strip) over
 1,000 positions across the hour, given one per frame as a drag gives them. Writes JSON to --out; needs chromium, chromium-driver and
 python3-selenium (run with Debian's python3)."""
-import argparse
 import json
 import os
 import re
@@ -14,29 +13,14 @@ import sys
 import tempfile
 import time
 
-HOUR = 3600000
+from bench_common import HOUR_MS, arguments, hour_of_events
+
 POSITIONS = 1000
 ADDRESS = re.compile(rb"http://127\.0\.0\.1:\d+/[0-9a-f]{32}/")
 
 
-def hour_of_events(minute_file):
-    """The minute's events, shifted by 60000 ms for each minute of the hour."""
-    lines = []
-    with open(minute_file) as f:
-        minute = [line.split("#")[0].split() for line in f]
-    minute = [words for words in minute if words]
-    for m in range(60):
-        for words in minute:
-            lines.append(" ".join([str(int(words[0]) + m * 60000)] + words[1:]))
-    return "\n".join(lines) + "\n"
-
-
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--out", required=True)
-    args = parser.parse_args()
+    args = arguments(__doc__)
     try:
         from selenium import webdriver
         from selenium.webdriver.chrome.service import Service
@@ -49,7 +33,7 @@ def main():
     work = tempfile.mkdtemp(prefix="kt57-bench-studio-")
     shutil.copy(os.path.join(args.source, "examples/demo/KT57Data.txt"), work)
     with open(os.path.join(work, "hour.events"), "w") as f:
-        f.write(hour_of_events(os.path.join(args.source, "bench/rehearsal-events.txt")))
+        f.writelines(hour_of_events(args.source))
 
     options = webdriver.ChromeOptions()
     options.binary_location = shutil.which("chromium")
@@ -60,7 +44,7 @@ def main():
     log = open(os.path.join(work, "output"), "wb+")
     tool = os.path.abspath(os.path.join(args.build, "tools/kt57-run/kt57-run"))
     started = time.perf_counter()
-    process = subprocess.Popen([tool, "--studio", "--no-browser", "--until", str(HOUR), "--events", "hour.events", "."],
+    process = subprocess.Popen([tool, "--studio", "--no-browser", "--until", str(HOUR_MS), "--events", "hour.events", "."],
                                cwd=work, stdout=log, stderr=subprocess.STDOUT)
     try:
         url = None
@@ -103,7 +87,7 @@ def main():
               while (document.body.dataset.busy) await frame();
               drawn.disconnect();
               done({ times, missed: started.size });
-            })();""", POSITIONS, HOUR)
+            })();""", POSITIONS, HOUR_MS)
         # Back to back, each awaited before the next: the rate the page sustains, for comparison.
         back_to_back = driver.execute_async_script("""
             const done = arguments[arguments.length - 1];
@@ -119,7 +103,7 @@ def main():
                 times.push(performance.now() - start);
               }
               done(times);
-            })();""", POSITIONS, HOUR)
+            })();""", POSITIONS, HOUR_MS)
     finally:
         driver.quit()
         process.terminate()
