@@ -44,9 +44,11 @@ std::vector<int> bandsOf(const std::string& rendered) {
 
 }  // namespace
 
-std::vector<ScreenCell> screenCells(const TextCanvas& canvas) {
+std::vector<ScreenCell> screenCells(const TextCanvas& canvas) { return screenCells(canvas, canvas.render()); }
+
+std::vector<ScreenCell> screenCells(const TextCanvas& canvas, const std::string& rendered) {
     std::vector<ScreenCell> cells;
-    for (const int y : bandsOf(canvas.render())) {
+    for (const int y : bandsOf(rendered)) {
         // The band's text holds one character per cell up to its last visible one, a whole pair
         // once: walking it visits every cell that holds something.
         const std::string text = canvas.bandText(y);
@@ -210,7 +212,7 @@ RehearsalMoment TimelineRehearsal::momentOf(Timeline& timeline, HeadlessRun& run
     moment.state = formatState(run.sequencer());
     const Sequencer& sequencer = run.sequencer();
     moment.line = executingLineNumber(sequencer.run, sequencer.program.lineCount);
-    moment.cells = screenCells(run.canvas());
+    moment.cells = screenCells(run.canvas(), moment.screen);
     return moment;
 }
 

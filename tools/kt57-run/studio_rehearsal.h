@@ -136,6 +136,8 @@ public:
 
 // Every visible character of the canvas, with its cell.
 std::vector<ScreenCell> screenCells(const TextCanvas& canvas);
+// The same, given what canvas.render() returns now: a moment renders the canvas once.
+std::vector<ScreenCell> screenCells(const TextCanvas& canvas, const std::string& rendered);
 
 // The rehearsal as a timeline, built once per change of its files and asked any moment from
 // then on. A timeline answers one question at a time, so one lock serializes them; a rebuild
